@@ -1,0 +1,86 @@
+#include "foundation/arguments.h"
+
+#include "platform.h"
+
+namespace {
+
+constexpr char quote = '"';
+
+// The byte at position, or 0 at and after the end of the text.
+unsigned char byteAt(std::string_view text, std::size_t position) {
+    return position < text.size() ? static_cast<unsigned char>(text[position]) : 0;
+}
+
+bool isSeparator(unsigned char byte) { return byte >= 1 && byte <= 32; }
+
+} // namespace
+
+SplitResult splitArgument(std::string_view commandLine, std::size_t position) {
+    std::size_t p = position;
+    for (;;) {
+        while (isSeparator(byteAt(commandLine, p)))
+            ++p;
+        // A pair of quotes where an argument would begin is skipped like a separator.
+        if (byteAt(commandLine, p) == quote && byteAt(commandLine, p + 1) == quote) {
+            p += 2;
+            continue;
+        }
+        break;
+    }
+    std::string argument;
+    for (unsigned char byte = byteAt(commandLine, p); byte > 32; byte = byteAt(commandLine, p)) {
+        if (byte == quote) {
+            ++p;
+            std::size_t start = p;
+            while (byteAt(commandLine, p) != 0 && byteAt(commandLine, p) != quote)
+                ++p;
+            argument.append(commandLine.substr(start, p - start));
+            if (byteAt(commandLine, p) == quote)
+                ++p;
+        } else {
+            argument += static_cast<char>(byte);
+            ++p;
+        }
+    }
+    return {std::move(argument), p};
+}
+
+int argumentCountIn(std::string_view commandLine) {
+    std::size_t p = splitArgument(commandLine, 0).next;
+    int count = 0;
+    for (;;) {
+        SplitResult split = splitArgument(commandLine, p);
+        if (split.argument.empty())
+            return count;
+        ++count;
+        p = split.next;
+    }
+}
+
+std::string argumentIn(std::string_view commandLine, int index) {
+    std::size_t p = 0;
+    for (int number = 0;; ++number) {
+        SplitResult split = splitArgument(commandLine, p);
+        if (number > 0 && split.argument.empty())
+            return std::string();
+        if (number == index)
+            return index == 0 ? std::string() : std::move(split.argument);
+        p = split.next;
+    }
+}
+
+int argumentCount() { return argumentCountIn(platform::commandLine()); }
+
+std::string argumentAt(int index) {
+    if (index == 0)
+        return platform::modulePath();
+    return argumentIn(platform::commandLine(), index);
+}
+
+std::string toUpperAscii(std::string_view text) {
+    std::string result(text);
+    for (char& byte : result)
+        if (byte >= 'a' && byte <= 'z')
+            byte = static_cast<char>(byte - ('a' - 'A'));
+    return result;
+}

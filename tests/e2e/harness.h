@@ -1,0 +1,54 @@
+// Runs the real programs as processes in a fresh temporary directory. The program paths and an
+// optional launcher (for example an emulator) come from the environment, so the same cases run
+// against every build:
+//   SPLICER_PROGRAM, VALPICK_PROGRAM  the programs (default: this build's)
+//   PROGRAM_LAUNCHER                  words put in front of the program, split at blanks
+#pragma once
+
+#include <string>
+#include <vector>
+
+// "a¶b¶" style fixtures: every ¶ in text becomes CR LF.
+std::string crlf(const std::string& text);
+
+struct RunResult {
+    std::string output; // standard output, bytes as written
+    int exitCode = -1;  // -1 when the process did not exit normally
+};
+
+// A fresh directory that is removed with everything in it at the end of the test.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string path;
+    std::string at(const std::string& name) const { return path + "/" + name; }
+    void write(const std::string& name, const std::string& bytes) const;
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const;
+    // Names in the directory, sorted.
+    std::vector<std::string> names() const;
+};
+
+struct Program {
+    std::vector<std::string> launcher; // words in front of the program path
+    std::string path;
+    bool emulated() const { return !launcher.empty(); }
+};
+
+Program splicerProgram();
+Program valpickProgram();
+
+// Runs program with arguments in directory; standard input is stdinBytes (empty: an empty
+// pipe), standard output is captured.
+RunResult runIn(const std::string& directory, const Program& program,
+                const std::vector<std::string>& arguments, const std::string& stdinBytes = "");
+
+// The usage texts, byte for byte.
+extern const char* const splicerUsage;
+extern const char* const valpickUsage;
+
+// True when output is exactly one runtime-error report with number.
+bool isRuntimeErrorReport(const std::string& output, int number);

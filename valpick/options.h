@@ -1,0 +1,4 @@
+// VALPICK's command line (placeholder until the lookup lands).
+#pragma once
+
+[[noreturn]] void printValpickUsage();
