@@ -2,10 +2,10 @@
 // first line or the last line gives, and replaces the file safely.
 #include "foundation/line_file.h"
 #include "options.h"
+#include "pass.h"
 
 int main() {
     startConsoleProgram();
     SplicerOptions options = parseSplicerOptions();
-    (void)options;
-    endProgram();
+    runSplicerPass(options);
 }

@@ -21,7 +21,7 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 }
 
 // Applies one switch; returns false when it is not one of SPLICER's.
-bool applySwitch(SplicerOptions& options, const std::string& argument) {
+bool applySwitch(SplicerOptions &options, const std::string &argument) {
     std::string s = toUpperAscii(argument);
     if (s == "/REPL")
         options.replace = !options.replace;
@@ -53,10 +53,10 @@ bool applySwitch(SplicerOptions& options, const std::string& argument) {
 
 } // namespace
 
-SplicerOptions sortSplicerArguments(const std::vector<std::string>& arguments, bool& usable) {
+SplicerOptions sortSplicerArguments(const std::vector<std::string> &arguments, bool &usable) {
     SplicerOptions options;
     int positionalCount = 0;
-    for (const std::string& a : arguments) {
+    for (const std::string &a : arguments) {
         if (!a.empty() && a[0] == '/') {
             if (!applySwitch(options, a))
                 positionalCount = unrecognisedSwitch;
@@ -78,8 +78,7 @@ SplicerOptions sortSplicerArguments(const std::vector<std::string>& arguments, b
         ++positionalCount;
         options.replace = false;
         options.onlyOnce = true;
-        options.insertBefore =
-            !(options.position == PositionMode::firstLine && options.groupGiven);
+        options.insertBefore = !(options.position == PositionMode::firstLine && options.groupGiven);
     }
     if (positionalCount == 2)
         options.replace = true;
@@ -115,7 +114,7 @@ SplicerOptions parseSplicerOptions() {
 }
 
 void printSplicerUsage() {
-    static const char* const lines[] = {
+    static const char *const lines[] = {
         "SPLICER   Modifiy a file, inserting/replacing either lines or text in a file.",
         "usage: SPLICER File SEARCHstring|/FIRST|/LAST [TEXT] {switches}",
         " /FIRST, /LAST or SEARCHstring -> position in file/ini-group.",
@@ -129,7 +128,7 @@ void printSplicerUsage() {
         " /INIGR= Search in specified IniFileGroup only (eg. [Boot] ).",
         " /NEW=   Create specified file, default: return output to sourcefile.",
     };
-    for (const char* line : lines) {
+    for (const char *line : lines) {
         writeLine(consoleOutput, line);
         checkIo();
     }

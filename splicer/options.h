@@ -15,8 +15,8 @@ struct SplicerOptions {
     std::string searchString; // upper-cased unless caseSensitive; empty with /FIRST and /LAST
     std::string text;         // TEXT, or the "@" file's name without the "@"
     bool textFromFile = false;
-    std::string outputPath;   // the /NEW= file, or the temporary file beside the source
-    std::string groupHeader;  // the /INIGR= header in brackets, upper-cased
+    std::string outputPath;  // the /NEW= file, or the temporary file beside the source
+    std::string groupHeader; // the /INIGR= header in brackets, upper-cased
     PositionMode position = PositionMode::searchHit;
     bool replace = false;
     bool caseSensitive = false;
@@ -28,11 +28,11 @@ struct SplicerOptions {
 };
 
 // The name of the temporary file that holds the result until it replaces the source.
-inline constexpr const char* temporaryFileName = "~~splc~~.tmp";
+inline constexpr const char *temporaryFileName = "~~splc~~.tmp";
 
 // Sorts arguments (1 to n, without the program name) into options and derives the effective
 // settings; usable says whether the command line has one of the accepted shapes. Touches no file.
-SplicerOptions sortSplicerArguments(const std::vector<std::string>& arguments, bool& usable);
+SplicerOptions sortSplicerArguments(const std::vector<std::string> &arguments, bool &usable);
 
 // Reads the process's arguments into options; prints the usage text and ends the program when
 // the command line is not usable. Completes the paths of the files that the pass uses.

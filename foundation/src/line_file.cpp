@@ -29,11 +29,13 @@ constexpr std::size_t diskReadBlockSize = 64 * 1024;
 
 int exitCode = 0;
 
-void failWithSystemError() { ioResult = static_cast<int>(platform::lastError()); }
+void failWithSystemError() {
+    ioResult = static_cast<int>(platform::lastError());
+}
 
 // Reading: makes a byte available in the buffer; false at the end of the data (or on a failed
 // read, which the operation that asked sees as the end).
-bool fill(LineFile& f) {
+bool fill(LineFile &f) {
     if (f.taken < f.held)
         return true;
     if (f.dataEnded)
@@ -52,14 +54,14 @@ bool fill(LineFile& f) {
 }
 
 // Writing: one system call for size bytes; a failure drops them.
-void writeOut(LineFile& f, const char* data, std::size_t size) {
+void writeOut(LineFile &f, const char *data, std::size_t size) {
     if (size > 0 && !platform::writeFile(f.handle, data, size))
         failWithSystemError();
 }
 
 // Appends bytes to the buffer; every full block leaves at once, and a run of whole blocks that
 // needs no buffering leaves in one call.
-void putBytes(LineFile& f, const char* data, std::size_t size) {
+void putBytes(LineFile &f, const char *data, std::size_t size) {
     while (size > 0) {
         if (f.held == 0 && size >= lineFileBlockSize) {
             std::size_t whole = size - size % lineFileBlockSize;
@@ -81,7 +83,7 @@ void putBytes(LineFile& f, const char* data, std::size_t size) {
 }
 
 // Checks that f may be written, opening consoleOutput at its first use.
-bool readyToWrite(LineFile& f) {
+bool readyToWrite(LineFile &f) {
     if (f.state != LineFileState::writing && &f == &consoleOutput)
         openForWriting(f);
     if (f.state == LineFileState::writing)
@@ -90,7 +92,7 @@ bool readyToWrite(LineFile& f) {
     return false;
 }
 
-void endWriteOperation(LineFile& f) {
+void endWriteOperation(LineFile &f) {
     if (f.characterDevice && f.held > 0) {
         writeOut(f, f.buffer.data(), f.held);
         f.held = 0;
@@ -98,7 +100,7 @@ void endWriteOperation(LineFile& f) {
 }
 
 // Prepares f for a new open: an open f is closed first, its failure kept in ioResult.
-bool prepareOpen(LineFile& f) {
+bool prepareOpen(LineFile &f) {
     if (f.state == LineFileState::unassigned) {
         ioResult = 102;
         return false;
@@ -124,11 +126,13 @@ bool prepareOpen(LineFile& f) {
     platform::exitProcess(static_cast<unsigned>(exitCode));
 }
 
-NO_INLINE void outOfMemory() { fatalStop(203, platform::codeOffset(CALLER_ADDRESS())); }
+NO_INLINE void outOfMemory() {
+    fatalStop(203, platform::codeOffset(CALLER_ADDRESS()));
+}
 
 } // namespace
 
-void assignName(LineFile& f, std::string_view name) {
+void assignName(LineFile &f, std::string_view name) {
     f.name.assign(name.substr(0, name.find('\0')));
     f.state = LineFileState::closed;
     f.handle = platform::invalidHandle;
@@ -136,7 +140,11 @@ void assignName(LineFile& f, std::string_view name) {
     f.dataEnded = false;
 }
 
-void openForReading(LineFile& f, bool denyWriters) {
+void openForReading(LineFile &f, bool denyWriters) {
+    // Standard input cannot be read again from its start: it goes on where it stands, so a
+    // second reading finds it at its end.
+    if (f.console && f.state == LineFileState::reading)
+        return;
     if (!prepareOpen(f))
         return;
     platform::Handle handle =
@@ -154,16 +162,16 @@ void openForReading(LineFile& f, bool denyWriters) {
     f.state = LineFileState::reading;
 }
 
-void openForWriting(LineFile& f, const LineFile* replacedFile) {
+void openForWriting(LineFile &f, const LineFile *replacedFile) {
     if (!prepareOpen(f))
         return;
-    platform::Handle model = replacedFile != nullptr && replacedFile->state == LineFileState::reading
-                                 ? replacedFile->handle
-                                 : platform::invalidHandle;
-    platform::Handle handle =
-        f.console ? platform::standardHandle(platform::Access::write)
-                  : platform::createFile(f.name, platform::Access::write, platform::shareRead,
-                                         model);
+    platform::Handle model =
+        replacedFile != nullptr && replacedFile->state == LineFileState::reading
+            ? replacedFile->handle
+            : platform::invalidHandle;
+    platform::Handle handle = f.console ? platform::standardHandle(platform::Access::write)
+                                        : platform::createFile(f.name, platform::Access::write,
+                                                               platform::shareRead, model);
     if (handle == platform::invalidHandle) {
         failWithSystemError();
         return;
@@ -181,7 +189,7 @@ void openForWriting(LineFile& f, const LineFile* replacedFile) {
     f.state = LineFileState::writing;
 }
 
-std::string readLine(LineFile& f) {
+std::string readLine(LineFile &f) {
     std::string line;
     if (f.state != LineFileState::reading) {
         ioResult = 104;
@@ -189,13 +197,13 @@ std::string readLine(LineFile& f) {
     }
     // Take bytes up to the next CR or ^Z or the end of the data.
     while (fill(f)) {
-        const char* start = f.buffer.data() + f.taken;
+        const char *start = f.buffer.data() + f.taken;
         std::size_t available = f.held - f.taken;
-        const void* cr = std::memchr(start, carriageReturn, available);
-        std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start)
-                                : available;
-        if (const void* stop = std::memchr(start, endOfText, length))
-            length = static_cast<std::size_t>(static_cast<const char*>(stop) - start);
+        const void *cr = std::memchr(start, carriageReturn, available);
+        std::size_t length =
+            cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - start) : available;
+        if (const void *stop = std::memchr(start, endOfText, length))
+            length = static_cast<std::size_t>(static_cast<const char *>(stop) - start);
         line.append(start, length);
         f.taken += length;
         if (f.taken < f.held)
@@ -210,7 +218,7 @@ std::string readLine(LineFile& f) {
     return line;
 }
 
-bool atEnd(LineFile& f) {
+bool atEnd(LineFile &f) {
     if (f.state != LineFileState::reading) {
         ioResult = 104;
         return true;
@@ -218,14 +226,14 @@ bool atEnd(LineFile& f) {
     return !fill(f) || f.buffer[f.taken] == endOfText;
 }
 
-void writeText(LineFile& f, std::string_view text) {
+void writeText(LineFile &f, std::string_view text) {
     if (!readyToWrite(f))
         return;
     putBytes(f, text.data(), text.size());
     endWriteOperation(f);
 }
 
-void writeLine(LineFile& f, std::string_view text) {
+void writeLine(LineFile &f, std::string_view text) {
     if (!readyToWrite(f))
         return;
     putBytes(f, text.data(), text.size());
@@ -233,7 +241,7 @@ void writeLine(LineFile& f, std::string_view text) {
     endWriteOperation(f);
 }
 
-void close(LineFile& f) {
+void close(LineFile &f) {
     switch (f.state) {
     case LineFileState::reading:
         if (f.console)
@@ -269,7 +277,7 @@ void close(LineFile& f) {
     f.state = LineFileState::closed;
 }
 
-void eraseFile(LineFile& f) {
+void eraseFile(LineFile &f) {
     if (f.state == LineFileState::unassigned) {
         ioResult = 102;
         return;
@@ -278,7 +286,7 @@ void eraseFile(LineFile& f) {
         failWithSystemError();
 }
 
-void renameFile(LineFile& f, std::string_view newName) {
+void renameFile(LineFile &f, std::string_view newName) {
     if (f.state != LineFileState::closed) {
         ioResult = 102;
         return;
