@@ -11,7 +11,9 @@ unsigned char byteAt(std::string_view text, std::size_t position) {
     return position < text.size() ? static_cast<unsigned char>(text[position]) : 0;
 }
 
-bool isSeparator(unsigned char byte) { return byte >= 1 && byte <= 32; }
+bool isSeparator(unsigned char byte) {
+    return byte >= 1 && byte <= 32;
+}
 
 } // namespace
 
@@ -69,7 +71,9 @@ std::string argumentIn(std::string_view commandLine, int index) {
     }
 }
 
-int argumentCount() { return argumentCountIn(platform::commandLine()); }
+int argumentCount() {
+    return argumentCountIn(platform::commandLine());
+}
 
 std::string argumentAt(int index) {
     if (index == 0)
@@ -79,7 +83,7 @@ std::string argumentAt(int index) {
 
 std::string toUpperAscii(std::string_view text) {
     std::string result(text);
-    for (char& byte : result)
+    for (char &byte : result)
         if (byte >= 'a' && byte <= 'z')
             byte = static_cast<char>(byte - ('a' - 'A'));
     return result;

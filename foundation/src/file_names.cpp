@@ -11,4 +11,6 @@ std::string typedFileName(std::string_view typed) {
     return platform::fileNamesIgnoreCase() ? toUpperAscii(typed) : std::string(typed);
 }
 
-std::string linkTarget(std::string_view path) { return platform::linkTarget(path); }
+std::string linkTarget(std::string_view path) {
+    return platform::linkTarget(path);
+}

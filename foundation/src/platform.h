@@ -26,7 +26,7 @@ constexpr int fileTypeCharacter = 2;
 constexpr int fileTypePipe = 3;
 
 // GetCommandLineA: the whole command line, program name first, ending at its first zero byte.
-const std::string& commandLine();
+const std::string &commandLine();
 
 // GetModuleFileNameA: the full path of the executable; empty when the system cannot say.
 std::string modulePath();
@@ -39,10 +39,10 @@ std::string modulePath();
 Handle createFile(std::string_view name, Access access, unsigned share, Handle templateFile);
 
 // ReadFile: up to size bytes into buffer; count 0 is the end of the data.
-bool readFile(Handle handle, char* buffer, std::size_t size, std::size_t& count);
+bool readFile(Handle handle, char *buffer, std::size_t size, std::size_t &count);
 
 // WriteFile: all size bytes of data.
-bool writeFile(Handle handle, const char* data, std::size_t size);
+bool writeFile(Handle handle, const char *data, std::size_t size);
 
 // FlushFileBuffers: what was written to a disk file reaches stable storage. True for others.
 bool flushFile(Handle handle);
@@ -70,7 +70,7 @@ unsigned lastError();
 
 // The offset of a code address from the start of the program's image: the same on every run of
 // one binary.
-std::uint32_t codeOffset(const void* address);
+std::uint32_t codeOffset(const void *address);
 
 // The name of the file called fileName in the directory that holds path.
 std::string siblingFileName(std::string_view path, std::string_view fileName);

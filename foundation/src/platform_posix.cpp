@@ -25,26 +25,27 @@ struct ErrnoMapping {
     unsigned windowsNumber;
 };
 constexpr ErrnoMapping errnoMap[] = {
-    {ENOENT, 2},        // the file does not exist (3 when its directory does not: see below)
-    {ENOTDIR, 3},       // a directory on the way does not exist
-    {EACCES, 5},       {EPERM, 5},   {EISDIR, 5}, // access denied
-    {EEXIST, 183},      // the name exists already
-    {ENOSPC, 112},     {EDQUOT, 112}, // the disk is full
-    {EFBIG, 223},       // the file would grow past what is allowed
-    {ENAMETOOLONG, 206},
-    {EMFILE, 4},       {ENFILE, 4},  // too many open files
-    {EBUSY, 32},       {ETXTBSY, 32}, // in use
-    {EROFS, 19},        // write-protected medium
-    {EBADF, 6},         // not a usable handle
-    {EPIPE, 109},       // the reading end of the pipe is gone
-    {EXDEV, 17},        // not the same device
-    {ENOMEM, 8},       {EINVAL, 87}, {EIO, 1117}, {ELOOP, 1921},
+    {ENOENT, 2},  // the file does not exist (3 when its directory does not: see below)
+    {ENOTDIR, 3}, // a directory on the way does not exist
+    {EACCES, 5},         {EPERM, 5},    {EISDIR, 5}, // access denied
+    {EEXIST, 183},                                   // the name exists already
+    {ENOSPC, 112},       {EDQUOT, 112},              // the disk is full
+    {EFBIG, 223},                                    // the file would grow past what is allowed
+    {ENAMETOOLONG, 206}, {EMFILE, 4},   {ENFILE, 4}, // too many open files
+    {EBUSY, 32},         {ETXTBSY, 32},              // in use
+    {EROFS, 19},                                     // write-protected medium
+    {EBADF, 6},                                      // not a usable handle
+    {EPIPE, 109},                                    // the reading end of the pipe is gone
+    {EXDEV, 17},                                     // not the same device
+    {ENOMEM, 8},         {EINVAL, 87},  {EIO, 1117}, {ELOOP, 1921},
 };
 constexpr unsigned fallbackErrorNumber = 31; // a general failure of the device
 
 unsigned latestError = 0;
 
-std::string cString(std::string_view text) { return std::string(text); }
+std::string cString(std::string_view text) {
+    return std::string(text);
+}
 
 std::string directoryPart(std::string_view path) {
     auto slash = path.rfind('/');
@@ -54,7 +55,7 @@ std::string directoryPart(std::string_view path) {
 // Stores the Windows number for errnoValue; a missing name whose directory is missing too is 3.
 void setError(int errnoValue, std::string_view path = {}) {
     unsigned number = fallbackErrorNumber;
-    for (const auto& mapping : errnoMap) {
+    for (const auto &mapping : errnoMap) {
         if (mapping.errnoValue == errnoValue) {
             number = mapping.windowsNumber;
             break;
@@ -69,14 +70,16 @@ void setError(int errnoValue, std::string_view path = {}) {
     latestError = number;
 }
 
-void setNumber(unsigned number) { latestError = number; }
+void setNumber(unsigned number) {
+    latestError = number;
+}
 
 // The command line as the program received it, captured before main runs.
 int savedArgc = 0;
-char** savedArgv = nullptr;
+char **savedArgv = nullptr;
 
 // glibc hands every .init_array function the program's arguments.
-void captureArguments(int argc, char** argv, char**) {
+void captureArguments(int argc, char **argv, char **) {
     savedArgc = argc;
     savedArgv = argv;
     // A write to a vanished pipe or past the file-size limit must fail like any other write,
@@ -84,8 +87,8 @@ void captureArguments(int argc, char** argv, char**) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 }
-__attribute__((section(".init_array"), used)) void (*captureArgumentsAtStart)(int, char**, char**) =
-    captureArguments;
+__attribute__((section(".init_array"),
+               used)) void (*captureArgumentsAtStart)(int, char **, char **) = captureArguments;
 
 // Open files of this process, for the share rules among them.
 struct OpenFile {
@@ -98,8 +101,8 @@ struct OpenFile {
 std::vector<OpenFile> openFiles;
 
 // True when an open of st with access and share may coexist with every open file of it.
-bool sharingAllows(const struct stat& st, unsigned access, unsigned share) {
-    for (const auto& open : openFiles) {
+bool sharingAllows(const struct stat &st, unsigned access, unsigned share) {
+    for (const auto &open : openFiles) {
         if (open.device != st.st_dev || open.inode != st.st_ino)
             continue;
         if ((access & ~open.share) != 0 || (open.access & ~share) != 0)
@@ -108,15 +111,17 @@ bool sharingAllows(const struct stat& st, unsigned access, unsigned share) {
     return true;
 }
 
-bool isOpen(const struct stat& st) {
-    for (const auto& open : openFiles)
+bool isOpen(const struct stat &st) {
+    for (const auto &open : openFiles)
         if (open.device == st.st_dev && open.inode == st.st_ino)
             return true;
     return false;
 }
 
 // A regular file that grants nobody write access is read-only, as the Windows attribute.
-bool isReadOnly(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0; }
+bool isReadOnly(const struct stat &st) {
+    return S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
 
 // Files created to replace another are reserved (an exclusive lock on a second descriptor)
 // from their creation until they are moved, across the close that precedes the move.
@@ -142,7 +147,7 @@ Handle failWith(int descriptor, unsigned number) {
     return invalidHandle;
 }
 
-Handle openForReading(const std::string& name, unsigned share) {
+Handle openForReading(const std::string &name, unsigned share) {
     int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         setError(errno, name);
@@ -163,7 +168,7 @@ Handle openForReading(const std::string& name, unsigned share) {
     return fd;
 }
 
-Handle openForWriting(const std::string& name, unsigned share, Handle templateFile) {
+Handle openForWriting(const std::string &name, unsigned share, Handle templateFile) {
     struct stat model {};
     bool replacing = templateFile != invalidHandle;
     mode_t mode = 0666;
@@ -260,14 +265,14 @@ bool syncDirectoryOf(std::string_view path) {
 
 } // namespace
 
-const std::string& commandLine() {
+const std::string &commandLine() {
     static const std::string line = [] {
         // Every element becomes exactly one quoted argument: its quotes are dropped, since the
         // splitter keeps none, and the program name is never empty.
         std::string result;
         for (int i = 0; i < savedArgc; ++i) {
             std::string element;
-            for (const char* p = savedArgv[i]; *p != '\0'; ++p)
+            for (const char *p = savedArgv[i]; *p != '\0'; ++p)
                 if (*p != '"')
                     element += *p;
             if (i == 0 && element.empty())
@@ -301,7 +306,7 @@ Handle createFile(std::string_view name, Access access, unsigned share, Handle t
                                   : openForWriting(path, share, templateFile);
 }
 
-bool readFile(Handle handle, char* buffer, std::size_t size, std::size_t& count) {
+bool readFile(Handle handle, char *buffer, std::size_t size, std::size_t &count) {
     for (;;) {
         ssize_t got = ::read(static_cast<int>(handle), buffer, size);
         if (got >= 0) {
@@ -316,7 +321,7 @@ bool readFile(Handle handle, char* buffer, std::size_t size, std::size_t& count)
     }
 }
 
-bool writeFile(Handle handle, const char* data, std::size_t size) {
+bool writeFile(Handle handle, const char *data, std::size_t size) {
     while (size > 0) {
         ssize_t put = ::write(static_cast<int>(handle), data, size);
         if (put < 0) {
@@ -430,14 +435,16 @@ bool moveFile(std::string_view name, std::string_view newName) {
     return true;
 }
 
-unsigned lastError() { return latestError; }
+unsigned lastError() {
+    return latestError;
+}
 
 void exitProcess(unsigned code) {
     // A POSIX exit status holds one byte: a larger number leaves as 255.
     _exit(code <= 255 ? static_cast<int>(code) : 255);
 }
 
-std::uint32_t codeOffset(const void* address) {
+std::uint32_t codeOffset(const void *address) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address) -
                                       reinterpret_cast<std::uintptr_t>(&__executable_start));
 }
@@ -446,7 +453,9 @@ std::string siblingFileName(std::string_view path, std::string_view fileName) {
     return directoryPart(path) + std::string(fileName);
 }
 
-bool fileNamesIgnoreCase() { return false; }
+bool fileNamesIgnoreCase() {
+    return false;
+}
 
 std::string linkTarget(std::string_view path) {
     std::string current = cString(path);

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
 #include <iterator>
-#include <algorithm>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -16,9 +16,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+extern char **environ;
 
-std::string crlf(const std::string& text) {
+std::string crlf(const std::string &text) {
     std::string result;
     const std::string mark = "\xC2\xB6"; // ¶
     for (std::size_t i = 0; i < text.size();) {
@@ -33,7 +33,7 @@ std::string crlf(const std::string& text) {
 }
 
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
+    const char *base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/e2e.XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -42,7 +42,7 @@ TempDir::TempDir() {
     path = buffer.data();
 }
 
-static int removeEntry(const char* name, const struct stat*, int, struct FTW*) {
+static int removeEntry(const char *name, const struct stat *, int, struct FTW *) {
     chmod(name, 0700);
     return remove(name);
 }
@@ -52,29 +52,29 @@ TempDir::~TempDir() {
     nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-void TempDir::write(const std::string& name, const std::string& bytes) const {
+void TempDir::write(const std::string &name, const std::string &bytes) const {
     std::ofstream out(at(name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + at(name));
 }
 
-std::string TempDir::read(const std::string& name) const {
+std::string TempDir::read(const std::string &name) const {
     std::ifstream in(at(name), std::ios::binary);
     if (!in)
         return "<missing>";
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool TempDir::exists(const std::string& name) const {
+bool TempDir::exists(const std::string &name) const {
     struct stat st;
     return lstat(at(name).c_str(), &st) == 0;
 }
 
 std::vector<std::string> TempDir::names() const {
     std::vector<std::string> result;
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* entry = readdir(dir)) {
+    if (DIR *dir = opendir(path.c_str())) {
+        while (dirent *entry = readdir(dir)) {
             std::string name = entry->d_name;
             if (name != "." && name != "..")
                 result.push_back(name);
@@ -85,11 +85,11 @@ std::vector<std::string> TempDir::names() const {
     return result;
 }
 
-static Program programFrom(const char* variable, const char* fallback) {
+static Program programFrom(const char *variable, const char *fallback) {
     Program program;
-    const char* chosen = std::getenv(variable);
+    const char *chosen = std::getenv(variable);
     program.path = chosen && *chosen ? chosen : fallback;
-    if (const char* launcher = std::getenv("PROGRAM_LAUNCHER")) {
+    if (const char *launcher = std::getenv("PROGRAM_LAUNCHER")) {
         std::istringstream words(launcher);
         for (std::string word; words >> word;)
             program.launcher.push_back(word);
@@ -97,16 +97,20 @@ static Program programFrom(const char* variable, const char* fallback) {
     return program;
 }
 
-Program splicerProgram() { return programFrom("SPLICER_PROGRAM", DEFAULT_SPLICER); }
-Program valpickProgram() { return programFrom("VALPICK_PROGRAM", DEFAULT_VALPICK); }
+Program splicerProgram() {
+    return programFrom("SPLICER_PROGRAM", DEFAULT_SPLICER);
+}
+Program valpickProgram() {
+    return programFrom("VALPICK_PROGRAM", DEFAULT_VALPICK);
+}
 
-RunResult runIn(const std::string& directory, const Program& program,
-                const std::vector<std::string>& arguments, const std::string& stdinBytes) {
+RunResult runIn(const std::string &directory, const Program &program,
+                const std::vector<std::string> &arguments, const std::string &stdinBytes) {
     std::vector<std::string> words = program.launcher;
     words.push_back(program.path);
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words)
+    std::vector<char *> argv;
+    for (auto &word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
 
@@ -135,7 +139,7 @@ RunResult runIn(const std::string& directory, const Program& program,
     return result;
 }
 
-const char* const splicerUsage =
+const char *const splicerUsage =
     "SPLICER   Modifiy a file, inserting/replacing either lines or text in a file.\r\n"
     "usage: SPLICER File SEARCHstring|/FIRST|/LAST [TEXT] {switches}\r\n"
     " /FIRST, /LAST or SEARCHstring -> position in file/ini-group.\r\n"
@@ -149,7 +153,7 @@ const char* const splicerUsage =
     " /INIGR= Search in specified IniFileGroup only (eg. [Boot] ).\r\n"
     " /NEW=   Create specified file, default: return output to sourcefile.\r\n";
 
-const char* const valpickUsage =
+const char *const valpickUsage =
     "VALPICK   Peeks a value from an ini-file.\r\n"
     "usage: VALPICK File GROUP ValueName {options} [TEXT]\r\n"
     " GROUP : could optionally be enclossed in brackets.\r\n"
@@ -158,7 +162,7 @@ const char* const valpickUsage =
     " /FULL : Return the full value, do NOT strip spaces at either end.\r\n"
     " TEXT  : Text to format output, the value will replace a #, or append if none.\r\n";
 
-bool isRuntimeErrorReport(const std::string& output, int number) {
+bool isRuntimeErrorReport(const std::string &output, int number) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%3d", number);
     std::regex pattern(std::string("Runtime error ") + digits + " at [0-9A-F]{8}\r\n");

@@ -9,7 +9,7 @@
 #include <vector>
 
 // "a¶b¶" style fixtures: every ¶ in text becomes CR LF.
-std::string crlf(const std::string& text);
+std::string crlf(const std::string &text);
 
 struct RunResult {
     std::string output; // standard output, bytes as written
@@ -20,14 +20,14 @@ struct RunResult {
 struct TempDir {
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
 
     std::string path;
-    std::string at(const std::string& name) const { return path + "/" + name; }
-    void write(const std::string& name, const std::string& bytes) const;
-    std::string read(const std::string& name) const;
-    bool exists(const std::string& name) const;
+    std::string at(const std::string &name) const { return path + "/" + name; }
+    void write(const std::string &name, const std::string &bytes) const;
+    std::string read(const std::string &name) const;
+    bool exists(const std::string &name) const;
     // Names in the directory, sorted.
     std::vector<std::string> names() const;
 };
@@ -43,12 +43,12 @@ Program valpickProgram();
 
 // Runs program with arguments in directory; standard input is stdinBytes (empty: an empty
 // pipe), standard output is captured.
-RunResult runIn(const std::string& directory, const Program& program,
-                const std::vector<std::string>& arguments, const std::string& stdinBytes = "");
+RunResult runIn(const std::string &directory, const Program &program,
+                const std::vector<std::string> &arguments, const std::string &stdinBytes = "");
 
 // The usage texts, byte for byte.
-extern const char* const splicerUsage;
-extern const char* const valpickUsage;
+extern const char *const splicerUsage;
+extern const char *const valpickUsage;
 
 // True when output is exactly one runtime-error report with number.
-bool isRuntimeErrorReport(const std::string& output, int number);
+bool isRuntimeErrorReport(const std::string &output, int number);

@@ -17,12 +17,13 @@ TEST(SplicerCommandLine, UnusableCommandLinesPrintUsage) {
     };
     TempDir dir;
     dir.write("app.ini", crlf("[Main]¶Path=1¶"));
-    for (const auto& arguments : cases) {
+    for (const auto &arguments : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         RunResult run = runIn(dir.path, splicerProgram(), arguments);
         EXPECT_EQ(run.output, splicerUsage);
         EXPECT_EQ(run.exitCode, 0);
-        EXPECT_EQ(dir.read("app.ini"), crlf("[Main]¶Path=1¶")) << "a bad command line touches no file";
+        EXPECT_EQ(dir.read("app.ini"), crlf("[Main]¶Path=1¶"))
+            << "a bad command line touches no file";
         EXPECT_EQ(dir.names(), std::vector<std::string>{"app.ini"});
     }
 }

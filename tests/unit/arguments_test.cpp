@@ -6,7 +6,7 @@
 
 namespace {
 
-std::vector<std::string> argumentsOf(const std::string& commandLine) {
+std::vector<std::string> argumentsOf(const std::string &commandLine) {
     std::vector<std::string> result;
     int count = argumentCountIn(commandLine);
     for (int i = 1; i <= count; ++i)
@@ -15,7 +15,7 @@ std::vector<std::string> argumentsOf(const std::string& commandLine) {
 }
 
 struct SplitCase {
-    const char* name;
+    const char *name;
     std::string afterProgram;
     std::vector<std::string> arguments;
 };
@@ -37,12 +37,15 @@ TEST(Arguments, SplitsCommandLines) {
         {"switch with quoted value", R"(/x="1 2")", {"/x=1 2"}},
         {"byte above 127", "\xE4x y", {"\xE4x", "y"}},
         {"tab inside quotes", "\"a\tb\"", {"a\tb"}},
-        {"control bytes separate", "a\x01" "b\rc\nd", {"a", "b", "c", "d"}},
+        {"control bytes separate",
+         "a\x01"
+         "b\rc\nd",
+         {"a", "b", "c", "d"}},
         {"backslash is ordinary", R"(a\"b c")", {R"(a\b c)"}},
         {"zero byte ends the line", std::string("a b\0c", 5), {"a", "b"}},
         {"long argument kept whole", std::string(300, 'x'), {std::string(300, 'x')}},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         std::string line = "prog " + c.afterProgram;
         EXPECT_EQ(argumentsOf(line), c.arguments);

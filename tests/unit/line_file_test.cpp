@@ -20,17 +20,17 @@ struct Scratch {
         path = mkdtemp(pattern);
     }
     ~Scratch() { std::system(("chmod -R u+w '" + path + "'; rm -rf '" + path + "'").c_str()); }
-    std::string at(const std::string& name) const { return path + "/" + name; }
-    void write(const std::string& name, const std::string& bytes) const {
+    std::string at(const std::string &name) const { return path + "/" + name; }
+    void write(const std::string &name, const std::string &bytes) const {
         std::ofstream(at(name), std::ios::binary) << bytes;
     }
-    std::string read(const std::string& name) const {
+    std::string read(const std::string &name) const {
         std::ifstream in(at(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 };
 
-std::vector<std::string> readAllLines(const std::string& path) {
+std::vector<std::string> readAllLines(const std::string &path) {
     LineFile f;
     assignName(f, path);
     openForReading(f);
@@ -45,7 +45,7 @@ std::vector<std::string> readAllLines(const std::string& path) {
 }
 
 struct ReadCase {
-    const char* name;
+    const char *name;
     std::string bytes;
     std::vector<std::string> lines;
 };
@@ -61,9 +61,18 @@ TEST(LineFile, ReadsLinesAsTheyEnd) {
         {"lone CR ends", "a\rb", {"a", "b"}},
         {"CR CR LF gives an empty line", "a\r\r\nb", {"a", "", "b"}},
         {"LF CR", "a\n\rb", {"a\n", "b"}},
-        {"^Z ends the data", "a\r\n\x1a" "b\r\n", {"a"}},
-        {"^Z first reads as empty", "\x1a" "abc", {}},
-        {"^Z inside a line", "ab\x1a" "cd", {"ab"}},
+        {"^Z ends the data",
+         "a\r\n\x1a"
+         "b\r\n",
+         {"a"}},
+        {"^Z first reads as empty",
+         "\x1a"
+         "abc",
+         {}},
+        {"^Z inside a line",
+         "ab\x1a"
+         "cd",
+         {"ab"}},
         {"empty file", "", {}},
         {"last line without line end", "a\r\nlast", {"a", "last"}},
         {"long line with a zero byte", thousand + "\r\n", {thousand}},
@@ -72,7 +81,7 @@ TEST(LineFile, ReadsLinesAsTheyEnd) {
         {"only CR bytes", "\r\r\r", {"", "", ""}},
     };
     Scratch dir;
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ioResult = 0;
         dir.write("in.txt", c.bytes);
@@ -110,7 +119,7 @@ TEST(LineFile, ReportsMisuseAndSystemErrors) {
     mkdir(dir.at("sub").c_str(), 0755);
 
     struct ErrorCase {
-        const char* name;
+        const char *name;
         std::function<void()> operation;
         int expected;
     };
@@ -134,19 +143,69 @@ TEST(LineFile, ReportsMisuseAndSystemErrors) {
         {"open unassigned", [&] { openForReading(unassigned); }, 102},
         {"erase unassigned", [&] { eraseFile(unassigned); }, 102},
         {"rename while open", [&] { renameFile(reading, dir.at("c.txt")); }, 102},
-        {"missing file", [&] { assignName(other, dir.at("none.txt")); openForReading(other); }, 2},
-        {"missing folder", [&] { assignName(other, dir.at("none/a.txt")); openForReading(other); }, 3},
-        {"missing folder for writing", [&] { assignName(other, dir.at("none/a.txt")); openForWriting(other); }, 3},
-        {"second reader of one file", [&] { assignName(other, dir.at("a.txt")); openForReading(other); }, 32},
-        {"second writer of one file", [&] { assignName(other, dir.at("w.txt")); openForWriting(other); }, 32},
-        {"rename onto an existing name", [&] { assignName(other, dir.at("b.txt")); renameFile(other, dir.at("ro.txt")); }, 183},
-        {"erase a read-only file", [&] { assignName(other, dir.at("ro.txt")); eraseFile(other); }, 5},
-        {"write a read-only file", [&] { assignName(other, dir.at("ro.txt")); openForWriting(other); }, 5},
+        {"missing file",
+         [&] {
+             assignName(other, dir.at("none.txt"));
+             openForReading(other);
+         },
+         2},
+        {"missing folder",
+         [&] {
+             assignName(other, dir.at("none/a.txt"));
+             openForReading(other);
+         },
+         3},
+        {"missing folder for writing",
+         [&] {
+             assignName(other, dir.at("none/a.txt"));
+             openForWriting(other);
+         },
+         3},
+        {"second reader of one file",
+         [&] {
+             assignName(other, dir.at("a.txt"));
+             openForReading(other);
+         },
+         32},
+        {"second writer of one file",
+         [&] {
+             assignName(other, dir.at("w.txt"));
+             openForWriting(other);
+         },
+         32},
+        {"rename onto an existing name",
+         [&] {
+             assignName(other, dir.at("b.txt"));
+             renameFile(other, dir.at("ro.txt"));
+         },
+         183},
+        {"erase a read-only file",
+         [&] {
+             assignName(other, dir.at("ro.txt"));
+             eraseFile(other);
+         },
+         5},
+        {"write a read-only file",
+         [&] {
+             assignName(other, dir.at("ro.txt"));
+             openForWriting(other);
+         },
+         5},
         {"erase an open file", [&] { eraseFile(reading); }, 32},
-        {"read a directory", [&] { assignName(other, dir.at("sub")); openForReading(other); }, 5},
-        {"write a directory", [&] { assignName(other, dir.at("sub")); openForWriting(other); }, 5},
+        {"read a directory",
+         [&] {
+             assignName(other, dir.at("sub"));
+             openForReading(other);
+         },
+         5},
+        {"write a directory",
+         [&] {
+             assignName(other, dir.at("sub"));
+             openForWriting(other);
+         },
+         5},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         fresh();
         ioResult = 0;
@@ -206,7 +265,7 @@ TEST(LineFile, ReportLayout) {
 }
 
 // Runs body with standard output sent to the file out; the test checks how it ended.
-void withStdoutTo(const std::string& out, const std::function<void()>& body) {
+void withStdoutTo(const std::string &out, const std::function<void()> &body) {
     int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(fd, 1);
     ::close(fd);
@@ -245,8 +304,8 @@ TEST(LineFileDeathTest, LargeNumbersExitWith255) {
                                  fatalIoError(1117);
                              }),
                 ::testing::ExitedWithCode(255), "");
-    EXPECT_TRUE(std::regex_match(dir.read("stdout"),
-                                 std::regex("Runtime error 1117 at [0-9A-F]{8}\r\n")));
+    EXPECT_TRUE(
+        std::regex_match(dir.read("stdout"), std::regex("Runtime error 1117 at [0-9A-F]{8}\r\n")));
 }
 
 TEST(LineFileDeathTest, NormalEndLeavesSilentOutputUntouched) {
@@ -272,8 +331,8 @@ TEST(LineFileDeathTest, FailedAllocationEndsWith203) {
                                  huge.reserve(std::size_t(1) << 46);
                              }),
                 ::testing::ExitedWithCode(203), "");
-    EXPECT_TRUE(std::regex_match(dir.read("stdout"),
-                                 std::regex("Runtime error 203 at [0-9A-F]{8}\r\n")));
+    EXPECT_TRUE(
+        std::regex_match(dir.read("stdout"), std::regex("Runtime error 203 at [0-9A-F]{8}\r\n")));
 }
 
 } // namespace

@@ -15,11 +15,11 @@ struct LineFile {
     std::string name;
     LineFileState state = LineFileState::unassigned;
     std::intptr_t handle = -1;
-    std::vector<char> buffer; // reading: the block last read; writing: bytes not yet written
-    std::size_t taken = 0;    // reading: bytes of buffer already taken
-    std::size_t held = 0;     // bytes that buffer holds
-    bool dataEnded = false;   // reading: a read delivered no bytes; nothing more is read
-    bool console = false;     // opened on a standard handle, which closing keeps open
+    std::vector<char> buffer;     // reading: the block last read; writing: bytes not yet written
+    std::size_t taken = 0;        // reading: bytes of buffer already taken
+    std::size_t held = 0;         // bytes that buffer holds
+    bool dataEnded = false;       // reading: a read delivered no bytes; nothing more is read
+    bool console = false;         // opened on a standard handle, which closing keeps open
     bool characterDevice = false; // writing: every write operation ends with the write-out
 };
 
@@ -33,41 +33,41 @@ extern thread_local int ioResult;
 extern LineFile consoleOutput;
 
 // Binds name (up to its first zero byte) to f, empties the buffer, state closed. Never fails.
-void assignName(LineFile& f, std::string_view name);
+void assignName(LineFile &f, std::string_view name);
 
 // Opens the existing file of f's name (standard input for the empty name) for reading from its
 // first byte, closing f first if it is open. Others may still open the file for writing unless
 // denyWriters is set. Fails with 102 when f is unassigned, else with the system's number.
-void openForReading(LineFile& f, bool denyWriters = false);
+void openForReading(LineFile &f, bool denyWriters = false);
 
 // Creates the file of f's name or empties it (standard output for the empty name), closing f
 // first if it is open. With replacedFile, an open file that the new one is to replace: the new
 // file takes its permission bits, is never reached through a link, and stays reserved against
 // other runs until it is renamed. Fails with 102, 105 or the system's number.
-void openForWriting(LineFile& f, const LineFile* replacedFile = nullptr);
+void openForWriting(LineFile &f, const LineFile *replacedFile = nullptr);
 
 // The next line without its line end (CR, or CR LF), which is consumed. Fails with 104.
-std::string readLine(LineFile& f);
+std::string readLine(LineFile &f);
 
 // True when no more line data can be read: the end of the data or a ^Z next. Fails with 104.
-bool atEnd(LineFile& f);
+bool atEnd(LineFile &f);
 
 // Writes the bytes of text. Fails with 103 (not open) or 105 (reading) or the system's number.
-void writeText(LineFile& f, std::string_view text);
+void writeText(LineFile &f, std::string_view text);
 
 // Writes the bytes of text, then CR LF.
-void writeLine(LineFile& f, std::string_view text);
+void writeLine(LineFile &f, std::string_view text);
 
 // Writes out what the buffer holds (to stable storage for a file) and closes f; a console file
 // keeps its standard handle and stays open. Fails with 103 when f is not open.
-void close(LineFile& f);
+void close(LineFile &f);
 
 // Deletes the file of f's name, whatever f's state. Fails with 102 or the system's number.
-void eraseFile(LineFile& f);
+void eraseFile(LineFile &f);
 
 // Gives the closed file of f's name the name newName, which must not exist yet; f then bears
 // newName. Fails with 102 when f is not closed, else with the system's number (183: exists).
-void renameFile(LineFile& f, std::string_view newName);
+void renameFile(LineFile &f, std::string_view newName);
 
 // First statement of each program: ioResult and exit code 0, consoleOutput made closed.
 void startConsoleProgram();
