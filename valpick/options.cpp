@@ -1,9 +1,76 @@
 #include "options.h"
 
+#include "foundation/arguments.h"
 #include "foundation/line_file.h"
 
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t maxSwitchValue = 999;
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// Applies one switch; any switch VALPICK does not know is ignored without a message.
+void applySwitch(ValpickOptions &options, const std::string &argument) {
+    std::string s = toUpperAscii(argument);
+    if (s == "/FULL")
+        options.full = !options.full;
+    else if (s == "/LINE")
+        options.wholeLine = !options.wholeLine;
+    else if (startsWith(s, "/DEF="))
+        options.value = s.substr(5, maxSwitchValue);
+}
+
+// Stores positional argument a by its place among the positional arguments.
+void applyPositional(ValpickOptions &options, const std::string &a) {
+    ++options.positionalCount;
+    if (options.positionalCount == 1)
+        options.fileName = a;
+    else if (options.positionalCount == 2)
+        options.group = toUpperAscii(a);
+    else if (options.positionalCount == 3)
+        options.valueName = toUpperAscii(a);
+    else if (options.positionalCount == 4)
+        options.text = a;
+    else
+        options.text += " " + a;
+}
+
+} // namespace
+
+ValpickOptions sortValpickArguments(const std::vector<std::string> &arguments) {
+    ValpickOptions options;
+    for (const std::string &a : arguments) {
+        if (!a.empty() && a[0] == '/')
+            applySwitch(options, a);
+        else
+            applyPositional(options, a);
+    }
+    if (options.positionalCount < valpickRequiredPositionals)
+        return options;
+    // Header lines are compared whole, so the group takes the bracketed form they have; a group
+    // typed with its opening bracket is taken as the user wrote it.
+    if (options.group.empty() || options.group[0] != '[')
+        options.group = "[" + options.group + "]";
+    return options;
+}
+
+ValpickOptions readValpickCommandLine() {
+    std::vector<std::string> arguments;
+    int count = argumentCount();
+    for (int i = 1; i <= count; ++i)
+        arguments.push_back(argumentAt(i));
+    ValpickOptions options = sortValpickArguments(arguments);
+    if (options.positionalCount < valpickRequiredPositionals)
+        printValpickUsage();
+    return options;
+}
+
 void printValpickUsage() {
-    static const char* const lines[] = {
+    static const char *const lines[] = {
         "VALPICK   Peeks a value from an ini-file.",
         "usage: VALPICK File GROUP ValueName {options} [TEXT]",
         " GROUP : could optionally be enclossed in brackets.",
@@ -12,7 +79,7 @@ void printValpickUsage() {
         " /FULL : Return the full value, do NOT strip spaces at either end.",
         " TEXT  : Text to format output, the value will replace a #, or append if none.",
     };
-    for (const char* line : lines) {
+    for (const char *line : lines) {
         writeLine(consoleOutput, line);
         checkIo();
     }
