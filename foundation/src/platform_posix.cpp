@@ -4,6 +4,8 @@
 // against a second run.
 #include "platform.h"
 
+#include "fault_injection.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -297,6 +299,7 @@ std::string modulePath() {
 }
 
 Handle createFile(std::string_view name, Access access, unsigned share, Handle templateFile) {
+    FAIL_ON_DEMAND(create, invalidHandle);
     std::string path = cString(name);
     if (path.empty()) {
         setNumber(2);
@@ -307,6 +310,7 @@ Handle createFile(std::string_view name, Access access, unsigned share, Handle t
 }
 
 bool readFile(Handle handle, char *buffer, std::size_t size, std::size_t &count) {
+    FAIL_ON_DEMAND(read, (count = 0, false));
     for (;;) {
         ssize_t got = ::read(static_cast<int>(handle), buffer, size);
         if (got >= 0) {
@@ -322,6 +326,7 @@ bool readFile(Handle handle, char *buffer, std::size_t size, std::size_t &count)
 }
 
 bool writeFile(Handle handle, const char *data, std::size_t size) {
+    FAIL_ON_DEMAND(write, false);
     while (size > 0) {
         ssize_t put = ::write(static_cast<int>(handle), data, size);
         if (put < 0) {
@@ -337,6 +342,7 @@ bool writeFile(Handle handle, const char *data, std::size_t size) {
 }
 
 bool flushFile(Handle handle) {
+    FAIL_ON_DEMAND(flush, false);
     struct stat st;
     if (fstat(static_cast<int>(handle), &st) != 0) {
         setError(errno);
@@ -362,6 +368,8 @@ bool closeHandle(Handle handle) {
         setError(errno);
         return false;
     }
+    // The descriptor is released even when close fails, so a failure on demand comes after it.
+    FAIL_ON_DEMAND(close, false);
     return true;
 }
 
@@ -386,6 +394,7 @@ int fileType(Handle handle) {
 }
 
 bool deleteFile(std::string_view name) {
+    FAIL_ON_DEMAND(erase, false);
     std::string path = cString(name);
     struct stat st;
     if (path.empty() || lstat(path.c_str(), &st) != 0) {
@@ -408,6 +417,7 @@ bool deleteFile(std::string_view name) {
 }
 
 bool moveFile(std::string_view name, std::string_view newName) {
+    FAIL_ON_DEMAND(move, false);
     std::string from = cString(name);
     std::string to = cString(newName);
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
