@@ -117,6 +117,12 @@ bool prepareOpen(LineFile &f) {
 }
 
 [[noreturn]] void fatalStop(int number, std::uint32_t place) {
+    // Making the report needs memory too: when that fails as well, the run ends at once with
+    // the number of the first stop, its report lost as on an unusable standard output.
+    static bool stopping = false;
+    if (stopping)
+        platform::exitProcess(static_cast<unsigned>(exitCode));
+    stopping = true;
     exitCode = number;
     int savedResult = ioResult;
     writeLine(consoleOutput, runtimeErrorReport(number, place)); // not tested: may be lost

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,6 +16,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char **environ;
@@ -85,6 +88,33 @@ std::vector<std::string> TempDir::names() const {
     return result;
 }
 
+std::map<std::string, std::string> TempDir::snapshot() const {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        std::string folder = pending.back();
+        pending.pop_back();
+        DIR *dir = opendir(at(folder).c_str());
+        if (dir == nullptr)
+            continue;
+        while (dirent *entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            std::string relative = folder + name;
+            struct stat st;
+            if (lstat(at(relative).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                files[relative + "/"] = "";
+                pending.push_back(relative + "/");
+            } else {
+                files[relative] = read(relative);
+            }
+        }
+        closedir(dir);
+    }
+    return files;
+}
+
 static Program programFrom(const char *variable, const char *fallback) {
     Program program;
     const char *chosen = std::getenv(variable);
@@ -106,36 +136,95 @@ Program valpickProgram() {
 
 RunResult runIn(const std::string &directory, const Program &program,
                 const std::vector<std::string> &arguments, const std::string &stdinBytes) {
+    RunSettings settings;
+    settings.stdinBytes = stdinBytes;
+    return runWith(directory, program, arguments, settings);
+}
+
+// This process's environment with the "NAME=value" entries of overrides in place of its own.
+static std::vector<std::string> environmentWith(const std::vector<std::string> &overrides) {
+    auto nameOf = [](const std::string &entry) { return entry.substr(0, entry.find('=')); };
+    std::vector<std::string> entries;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        std::string name = nameOf(*entry);
+        if (std::none_of(overrides.begin(), overrides.end(),
+                         [&](const std::string &o) { return nameOf(o) == name; }))
+            entries.push_back(*entry);
+    }
+    entries.insert(entries.end(), overrides.begin(), overrides.end());
+    return entries;
+}
+
+static std::vector<char *> pointersTo(std::vector<std::string> &words) {
+    std::vector<char *> pointers;
+    for (auto &word : words)
+        pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Waits for pid; kills it at killAt (when set) or when it outlives timeoutSeconds.
+static int waitFor(pid_t pid, const RunSettings &settings, RunResult &result) {
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    int status = 0;
+    if (settings.killAfterMicroseconds >= 0) {
+        std::this_thread::sleep_until(start +
+                                      std::chrono::microseconds(settings.killAfterMicroseconds));
+        kill(pid, SIGKILL); // a process that has ended already is not touched
+    } else if (settings.timeoutSeconds > 0) {
+        auto deadline = start + std::chrono::seconds(settings.timeoutSeconds);
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                result.timedOut = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        if (!result.timedOut)
+            return status;
+    }
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+RunResult runWith(const std::string &directory, const Program &program,
+                  const std::vector<std::string> &arguments, const RunSettings &settings) {
     std::vector<std::string> words = program.launcher;
     words.push_back(program.path);
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (auto &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::vector<char *> argv = pointersTo(words);
+    std::vector<std::string> environment = environmentWith(settings.environment);
+    std::vector<char *> envp = pointersTo(environment);
 
     TempDir io;
-    std::string inPath = io.at("stdin"), outPath = io.at("stdout");
-    io.write("stdin", stdinBytes);
+    std::string inPath = io.at("stdin");
+    std::string outPath = settings.stdoutPath.empty() ? io.at("stdout") : settings.stdoutPath;
+    io.write("stdin", settings.stdinBytes);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    if (settings.stdoutClosed)
+        posix_spawn_file_actions_addclose(&actions, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     pid_t pid = 0;
-    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     RunResult result;
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << argv[0];
         return result;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    int status = waitFor(pid, settings, result);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.output = io.read("stdout");
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    if (settings.stdoutPath.empty() && !settings.stdoutClosed)
+        result.output = io.read("stdout");
     return result;
 }
 

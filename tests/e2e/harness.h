@@ -5,6 +5,7 @@
 //   PROGRAM_LAUNCHER                  words put in front of the program, split at blanks
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,10 @@
 std::string crlf(const std::string &text);
 
 struct RunResult {
-    std::string output; // standard output, bytes as written
-    int exitCode = -1;  // -1 when the process did not exit normally
+    std::string output;    // standard output, bytes as written
+    int exitCode = -1;     // -1 when the process did not exit normally
+    int signal = 0;        // the signal that ended the process, 0 when it exited
+    bool timedOut = false; // it was killed after RunSettings::timeoutSeconds
 };
 
 // A fresh directory that is removed with everything in it at the end of the test.
@@ -30,6 +33,8 @@ struct TempDir {
     bool exists(const std::string &name) const;
     // Names in the directory, sorted.
     std::vector<std::string> names() const;
+    // Every name in the directory and below (a directory as "name/") with its bytes.
+    std::map<std::string, std::string> snapshot() const;
 };
 
 struct Program {
@@ -45,6 +50,20 @@ Program valpickProgram();
 // pipe), standard output is captured.
 RunResult runIn(const std::string &directory, const Program &program,
                 const std::vector<std::string> &arguments, const std::string &stdinBytes = "");
+
+// How a program is run beyond its arguments.
+struct RunSettings {
+    std::string stdinBytes;               // standard input (empty: an empty pipe)
+    std::vector<std::string> environment; // "NAME=value" entries that override this process's
+    std::string stdoutPath;    // empty: captured in RunResult::output; else opened for writing
+    bool stdoutClosed = false; // the program starts without standard output
+    int timeoutSeconds = 0;    // > 0: the process is killed when it runs longer than that
+    long killAfterMicroseconds = -1; // >= 0: the process is sent SIGKILL after that long
+};
+
+// Runs program with arguments in directory as settings say.
+RunResult runWith(const std::string &directory, const Program &program,
+                  const std::vector<std::string> &arguments, const RunSettings &settings);
 
 // The usage texts, byte for byte.
 extern const char *const splicerUsage;
