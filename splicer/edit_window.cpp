@@ -61,11 +61,13 @@ void deleteAtCursor(PassState &state, std::int64_t n) {
 }
 
 void readLineIntoWindow(PassState &state) {
-    state.currentLine = readLine(state.inputFile);
+    readLineInto(state.inputFile, state.currentLine);
     checkIo();
     ensureRoom(state, static_cast<std::int64_t>(state.currentLine.size()) + 2);
     EditWindow &w = state.window;
     std::string rest(unfinishedText(w));
+    // Room for all of it at once: a long line is then copied once, not again as the text grows.
+    w.unfinishedBuffer.reserve(state.currentLine.size() + lineEnd.size() + rest.size());
     w.unfinishedBuffer.assign(state.currentLine);
     w.unfinishedBuffer.append(lineEnd);
     w.unfinishedBuffer.append(rest);

@@ -24,8 +24,9 @@ struct PassState {
     LineFile outputFile; // the result, written only by flushWindow
     LineFile textFile;   // the "@" file of the insert text
     std::string currentLine;
-    int scopeState = 0;     // 0 in scope, 1 outside the wanted group, 2 finished
-    int heldBlankLines = 0; // blank lines taken out of the window in front of the current line
+    std::string searchedLine; // the current line as the search sees it, upper-cased unless /C
+    int scopeState = 0;       // 0 in scope, 1 outside the wanted group, 2 finished
+    int heldBlankLines = 0;   // blank lines taken out of the window in front of the current line
     EditWindow window;
 };
 

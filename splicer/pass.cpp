@@ -45,8 +45,11 @@ void testGroupHeader(PassState &state, const SplicerOptions &options) {
 void editSearchHits(PassState &state, const SplicerOptions &options) {
     // The text after the cursor is always an untouched end of the line, so one folded copy of
     // the line serves every search in it.
-    std::string searched =
-        options.caseSensitive ? state.currentLine : toUpperAscii(state.currentLine);
+    std::string &searched = state.searchedLine;
+    if (options.caseSensitive)
+        searched.assign(state.currentLine);
+    else
+        toUpperAsciiInto(state.currentLine, searched);
     std::size_t from = 0;
     for (;;) {
         std::size_t hit = searched.find(options.searchString, from);

@@ -197,9 +197,15 @@ void openForWriting(LineFile &f, const LineFile *replacedFile) {
 
 std::string readLine(LineFile &f) {
     std::string line;
+    readLineInto(f, line);
+    return line;
+}
+
+void readLineInto(LineFile &f, std::string &line) {
+    line.clear();
     if (f.state != LineFileState::reading) {
         ioResult = 104;
-        return line;
+        return;
     }
     // Take bytes up to the next CR or ^Z or the end of the data.
     while (fill(f)) {
@@ -221,7 +227,6 @@ std::string readLine(LineFile &f) {
         if (fill(f) && f.buffer[f.taken] == lineFeed)
             ++f.taken;
     }
-    return line;
 }
 
 bool atEnd(LineFile &f) {

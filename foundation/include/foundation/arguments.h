@@ -31,3 +31,6 @@ std::string argumentAt(int index);
 
 // text with the bytes "a" to "z" replaced by their capitals; every other byte unchanged.
 std::string toUpperAscii(std::string_view text);
+
+// toUpperAscii of text into result, whose memory is reused; text must not overlap result.
+void toUpperAsciiInto(std::string_view text, std::string &result);

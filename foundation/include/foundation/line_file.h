@@ -49,6 +49,9 @@ void openForWriting(LineFile &f, const LineFile *replacedFile = nullptr);
 // The next line without its line end (CR, or CR LF), which is consumed. Fails with 104.
 std::string readLine(LineFile &f);
 
+// readLine into line, replacing its content and reusing its memory.
+void readLineInto(LineFile &f, std::string &line);
+
 // True when no more line data can be read: the end of the data or a ^Z next. Fails with 104.
 bool atEnd(LineFile &f);
 
