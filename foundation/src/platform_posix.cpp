@@ -143,6 +143,18 @@ void releaseReservation(std::string_view name) {
     }
 }
 
+// A file never takes the number of a closed standard stream: what the program prints (the
+// report of a failure) would go into it. Such a descriptor moves above them.
+int aboveStandardStreams(int fd) {
+    if (fd < 0 || fd > 2)
+        return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    int err = errno;
+    ::close(fd);
+    errno = err;
+    return moved;
+}
+
 Handle failWith(int descriptor, unsigned number) {
     ::close(descriptor);
     setNumber(number);
@@ -150,7 +162,7 @@ Handle failWith(int descriptor, unsigned number) {
 }
 
 Handle openForReading(const std::string &name, unsigned share) {
-    int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = aboveStandardStreams(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd < 0) {
         setError(errno, name);
         return invalidHandle;
@@ -185,10 +197,10 @@ Handle openForWriting(const std::string &name, unsigned share, Handle templateFi
     }
     int flags = O_WRONLY | O_CLOEXEC | (replacing ? O_NOFOLLOW : 0);
     bool created = true;
-    int fd = ::open(name.c_str(), flags | O_CREAT | O_EXCL, mode);
+    int fd = aboveStandardStreams(::open(name.c_str(), flags | O_CREAT | O_EXCL, mode));
     if (fd < 0 && errno == EEXIST) {
         created = false;
-        fd = ::open(name.c_str(), flags);
+        fd = aboveStandardStreams(::open(name.c_str(), flags));
     }
     if (fd < 0) {
         if (replacing && errno == ELOOP) {
@@ -234,14 +246,13 @@ Handle openForWriting(const std::string &name, unsigned share, Handle templateFi
             setError(err);
             return invalidHandle;
         }
-        int lock = dup(fd);
+        int lock = fcntl(fd, F_DUPFD_CLOEXEC, 3);
         if (lock < 0) {
             int err = errno;
             ::close(fd);
             setError(err);
             return invalidHandle;
         }
-        fcntl(lock, F_SETFD, FD_CLOEXEC);
         reservations.push_back({name, lock});
     }
     openFiles.push_back({fd, st.st_dev, st.st_ino, shareWrite, share});

@@ -66,7 +66,9 @@ std::string TempDir::read(const std::string &name) const {
     std::ifstream in(at(name), std::ios::binary);
     if (!in)
         return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ostringstream bytes; // one bulk copy: files of many megabytes are read fast
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 bool TempDir::exists(const std::string &name) const {
@@ -205,7 +207,10 @@ RunResult runWith(const std::string &directory, const Program &program,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+    if (settings.stdinClosed)
+        posix_spawn_file_actions_addclose(&actions, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
     if (settings.stdoutClosed)
         posix_spawn_file_actions_addclose(&actions, 1);
     else

@@ -53,7 +53,8 @@ RunResult runIn(const std::string &directory, const Program &program,
 
 // How a program is run beyond its arguments.
 struct RunSettings {
-    std::string stdinBytes;               // standard input (empty: an empty pipe)
+    std::string stdinBytes;               // standard input: a file of these bytes
+    bool stdinClosed = false;             // the program starts without standard input
     std::vector<std::string> environment; // "NAME=value" entries that override this process's
     std::string stdoutPath;    // empty: captured in RunResult::output; else opened for writing
     bool stdoutClosed = false; // the program starts without standard output
