@@ -1,6 +1,7 @@
 #include "edit_window.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -64,13 +65,16 @@ void readLineIntoWindow(PassState &state) {
     readLineInto(state.inputFile, state.currentLine);
     checkIo();
     ensureRoom(state, static_cast<std::int64_t>(state.currentLine.size()) + 2);
+    const std::string &line = state.currentLine;
     EditWindow &w = state.window;
-    std::string rest(unfinishedText(w));
-    // Room for all of it at once: a long line is then copied once, not again as the text grows.
-    w.unfinishedBuffer.reserve(state.currentLine.size() + lineEnd.size() + rest.size());
-    w.unfinishedBuffer.assign(state.currentLine);
-    w.unfinishedBuffer.append(lineEnd);
-    w.unfinishedBuffer.append(rest);
+    std::string rest(unfinishedText(w)); // empty when the pass reads: it reads at a line's end
+    // The new text is written over the buffer in place; with room for all of it at once, a long
+    // line is copied once.
+    w.unfinishedBuffer.resize(line.size() + lineEnd.size() + rest.size());
+    char *text = w.unfinishedBuffer.data();
+    std::memcpy(text, line.data(), line.size());
+    std::memcpy(text + line.size(), lineEnd.data(), lineEnd.size());
+    std::memcpy(text + line.size() + lineEnd.size(), rest.data(), rest.size());
     w.unfinishedStart = 0;
 }
 

@@ -34,7 +34,8 @@ void failWithSystemError() {
 }
 
 // Reading: makes a byte available in the buffer; false at the end of the data (or on a failed
-// read, which the operation that asked sees as the end).
+// read, which the operation that asked sees as the end). A ^Z ends the data: the buffer never
+// holds it or anything after it, and nothing more is read.
 bool fill(LineFile &f) {
     if (f.taken < f.held)
         return true;
@@ -48,9 +49,11 @@ bool fill(LineFile &f) {
     }
     f.taken = 0;
     f.held = count;
-    if (count == 0)
+    if (const void *stop = std::memchr(f.buffer.data(), endOfText, count))
+        f.held = static_cast<std::size_t>(static_cast<const char *>(stop) - f.buffer.data());
+    if (f.held < count || count == 0)
         f.dataEnded = true;
-    return count > 0;
+    return f.held > 0;
 }
 
 // Writing: one system call for size bytes; a failure drops them.
@@ -207,21 +210,19 @@ void readLineInto(LineFile &f, std::string &line) {
         ioResult = 104;
         return;
     }
-    // Take bytes up to the next CR or ^Z or the end of the data.
+    // Take bytes up to the next CR or the end of the data (which a ^Z makes, see fill).
     while (fill(f)) {
         const char *start = f.buffer.data() + f.taken;
         std::size_t available = f.held - f.taken;
         const void *cr = std::memchr(start, carriageReturn, available);
         std::size_t length =
             cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - start) : available;
-        if (const void *stop = std::memchr(start, endOfText, length))
-            length = static_cast<std::size_t>(static_cast<const char *>(stop) - start);
         line.append(start, length);
         f.taken += length;
-        if (f.taken < f.held)
-            break; // a CR or a ^Z is next
+        if (cr)
+            break;
     }
-    // Consume the line end: the CR and one LF right after it; a ^Z stays where it is.
+    // Consume the line end: the CR and one LF right after it.
     if (fill(f) && f.buffer[f.taken] == carriageReturn) {
         ++f.taken;
         if (fill(f) && f.buffer[f.taken] == lineFeed)
@@ -234,7 +235,7 @@ bool atEnd(LineFile &f) {
         ioResult = 104;
         return true;
     }
-    return !fill(f) || f.buffer[f.taken] == endOfText;
+    return !fill(f);
 }
 
 void writeText(LineFile &f, std::string_view text) {

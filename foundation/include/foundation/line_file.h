@@ -18,7 +18,7 @@ struct LineFile {
     std::vector<char> buffer;     // reading: the block last read; writing: bytes not yet written
     std::size_t taken = 0;        // reading: bytes of buffer already taken
     std::size_t held = 0;         // bytes that buffer holds
-    bool dataEnded = false;       // reading: a read delivered no bytes; nothing more is read
+    bool dataEnded = false;       // reading: an empty read or a ^Z ended the data; no more reads
     bool console = false;         // opened on a standard handle, which closing keeps open
     bool characterDevice = false; // writing: every write operation ends with the write-out
 };
