@@ -24,7 +24,7 @@ struct PassState {
     LineFile outputFile; // the result, written only by flushWindow
     LineFile textFile;   // the "@" file of the insert text
     std::string currentLine;
-    std::string searchedLine; // the current line as the search sees it, upper-cased unless /C
+    std::string searchedLine; // a piece of the current line, upper-cased for the search
     int scopeState = 0;       // 0 in scope, 1 outside the wanted group, 2 finished
     int heldBlankLines = 0;   // blank lines taken out of the window in front of the current line
     EditWindow window;

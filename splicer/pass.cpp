@@ -3,6 +3,7 @@
 #include "edit.h"
 #include "foundation/arguments.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -40,26 +41,68 @@ void testGroupHeader(PassState &state, const SplicerOptions &options) {
     state.scopeState = start == options.groupHeader ? 0 : 1;
 }
 
-// Edits every hit of the search string in the current line: the first only in line mode, each
-// one left to right in character mode, every search starting after the previous edit.
-void editSearchHits(PassState &state, const SplicerOptions &options) {
-    // The text after the cursor is always an untouched end of the line, so one folded copy of
-    // the line serves every search in it.
-    std::string &searched = state.searchedLine;
-    if (options.caseSensitive)
-        searched.assign(state.currentLine);
-    else
-        toUpperAsciiInto(state.currentLine, searched);
-    std::size_t from = 0;
+// The rest of the current line after the cursor, without its CR LF: an untouched end of the line.
+std::string_view restOfLine(const EditWindow &window) {
+    std::string_view rest = unfinishedText(window);
+    rest.remove_suffix(lineEnd.size());
+    return rest;
+}
+
+// The upper-cased form of the current line, made a piece at a time as the search moves along the
+// line: a line with many hits is folded once in all, and a long line is never held folded whole.
+struct FoldedLine {
+    std::string &piece; // the upper-cased line from position start on
+    std::size_t start;  // position in the line of the piece's first character
+    std::size_t length; // length of the whole line
+};
+
+// Pieces are folded this long, or twice the search string when that is longer.
+constexpr std::size_t foldedPieceSize = 64 * 1024;
+
+// Folds the piece of the line that begins at position `from`; rest begins at position cursorAt.
+void foldPiece(FoldedLine &folded, std::string_view rest, std::size_t cursorAt, std::size_t from,
+               std::size_t needleSize) {
+    std::size_t size = std::max(foldedPieceSize, 2 * needleSize);
+    toUpperAsciiInto(rest.substr(from - cursorAt, size), folded.piece);
+    folded.start = from;
+}
+
+// Offset from the cursor of the first occurrence of needle (upper-cased) in rest upper-cased, or
+// npos. rest is the line's end from the cursor on, and folded holds a piece at or before it.
+std::size_t findFolded(FoldedLine &folded, std::string_view rest, const std::string &needle) {
+    std::size_t cursorAt = folded.length - rest.size();
     for (;;) {
-        std::size_t hit = searched.find(options.searchString, from);
+        std::size_t from = cursorAt > folded.start ? cursorAt - folded.start : 0;
+        std::size_t hit = folded.piece.find(needle, from);
+        if (hit != std::string::npos)
+            return folded.start + hit - cursorAt;
+        std::size_t end = folded.start + folded.piece.size();
+        if (end == folded.length)
+            return std::string::npos;
+        // The next piece begins early enough to hold whole an occurrence that this one cut off.
+        foldPiece(folded, rest, cursorAt, std::max(cursorAt, end - (needle.size() - 1)),
+                  needle.size());
+    }
+}
+
+// Edits every hit of the search string in the current line: the first only in line mode, each
+// one left to right in character mode, every search starting after the previous edit. Each
+// search looks at the window's rest of the line, which no edit has touched.
+void editSearchHits(PassState &state, const SplicerOptions &options) {
+    const std::string &needle = options.searchString;
+    std::string_view line = restOfLine(state.window);
+    FoldedLine folded{state.searchedLine, 0, line.size()};
+    if (!options.caseSensitive)
+        foldPiece(folded, line, 0, 0, needle.size());
+    for (;;) {
+        std::string_view rest = restOfLine(state.window);
+        std::size_t hit =
+            options.caseSensitive ? rest.find(needle) : findFolded(folded, rest, needle);
         if (hit == std::string::npos)
             return;
-        applyEdit(state, options, static_cast<std::int64_t>(hit - from));
+        applyEdit(state, options, static_cast<std::int64_t>(hit));
         if (!options.characterMode)
             return;
-        std::size_t restOfLine = unfinishedText(state.window).size() - lineEnd.size();
-        from = searched.size() - restOfLine;
     }
 }
 

@@ -600,6 +600,22 @@ TEST(SplicerPass, LargeFilesComeOutWhole) {
     }
     std::string group = "[A]\r\n" + lines + "\r\n\r\n\r\n[B]\r\nb\r\n";
     std::string groupResult = "[A]\r\n" + lines + "z\r\n\r\n\r\n\r\n[B]\r\nb\r\n";
+    // A long line is upper-cased for the search in pieces of 64 KiB: a hit that a piece's end cuts
+    // is found whole, also after an earlier hit of the same line.
+    std::vector<PassCase> cutHits;
+    for (std::size_t at : {65533, 65534, 65535, 65536, 131067, 131068, 131069, 131070}) {
+        std::string before = "cut" + std::string(at - 3, 'y');
+        std::string after = std::string(140000 - at, 'y');
+        cutHits.push_back({.name = "a hit at a piece's end, character mode",
+                           .source = before + "cUt" + after + "\r\n",
+                           .arguments = {"app.ini", "cut", "X", "/NOLIN", "/REPL"},
+                           .result = "X" + before.substr(3) + "X" + after + "\r\n"});
+        cutHits.push_back({.name = "a hit at a piece's end, line mode",
+                           .source = std::string(at, 'y') + "cUt" + after + "\r\n",
+                           .arguments = {"app.ini", "cut", "X"},
+                           .result = std::string(at, 'y') + "cUt" + after + "\r\nX\r\n"});
+    }
+    checkRuns(cutHits);
     checkRuns({
         {.name = "insert after many hits",
          .source = lines,

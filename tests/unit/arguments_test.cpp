@@ -76,4 +76,24 @@ TEST(Arguments, ToUpperAsciiFoldsOnlyAsciiLetters) {
     EXPECT_EQ(toUpperAscii(std::string("a\0b", 3)), std::string("A\0B", 3));
 }
 
+// Folding works on several bytes at a time: every byte value, at every place of the whole words
+// and of the tail, is folded on its own, whatever stands beside it.
+TEST(Arguments, ToUpperAsciiFoldsEveryByteValueAtEveryPosition) {
+    for (int value = 0; value < 256; ++value) {
+        char byte = static_cast<char>(value);
+        char expected = value >= 'a' && value <= 'z' ? static_cast<char>(value - 32) : byte;
+        for (std::size_t position = 0; position < 19; ++position) {
+            for (char neighbour : {'a', 'Z', '\xFF'}) {
+                std::string text(19, neighbour);
+                text[position] = byte;
+                std::string folded;
+                toUpperAsciiInto(text, folded);
+                std::string wanted(19, neighbour == 'a' ? 'A' : neighbour);
+                wanted[position] = expected;
+                ASSERT_EQ(folded, wanted) << "byte " << value << " at " << position;
+            }
+        }
+    }
+}
+
 } // namespace
