@@ -1,7 +1,6 @@
 #include "edit_window.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -72,9 +71,9 @@ void readLineIntoWindow(PassState &state) {
     // line is copied once.
     w.unfinishedBuffer.resize(line.size() + lineEnd.size() + rest.size());
     char *text = w.unfinishedBuffer.data();
-    std::memcpy(text, line.data(), line.size());
-    std::memcpy(text + line.size(), lineEnd.data(), lineEnd.size());
-    std::memcpy(text + line.size() + lineEnd.size(), rest.data(), rest.size());
+    text = std::copy(line.begin(), line.end(), text);
+    text = std::copy(lineEnd.begin(), lineEnd.end(), text);
+    std::copy(rest.begin(), rest.end(), text);
     w.unfinishedStart = 0;
 }
 
