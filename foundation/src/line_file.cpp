@@ -27,6 +27,10 @@ constexpr char endOfText = 26; // ^Z: no byte from here on is data
 // A regular file may be read in larger blocks, since nothing can see the difference.
 constexpr std::size_t diskReadBlockSize = 64 * 1024;
 
+// Room for the bytes of a write operation, so that its whole blocks leave in one system call
+// (a multiple of the block; a window flush of SPLICER fits).
+constexpr std::size_t writeBufferSize = 128 * lineFileBlockSize;
+
 int exitCode = 0;
 
 void failWithSystemError() {
@@ -62,26 +66,27 @@ void writeOut(LineFile &f, const char *data, std::size_t size) {
         failWithSystemError();
 }
 
-// Appends bytes to the buffer; every full block leaves at once, and a run of whole blocks that
-// needs no buffering leaves in one call.
+// Appends bytes to the buffer; when it returns, every whole block has left and the buffer holds
+// only the last partial one. Whole blocks leave together in one call: those that fit the buffer
+// after the bytes it held, then those that follow straight from data.
 void putBytes(LineFile &f, const char *data, std::size_t size) {
-    while (size > 0) {
-        if (f.held == 0 && size >= lineFileBlockSize) {
-            std::size_t whole = size - size % lineFileBlockSize;
-            writeOut(f, data, whole);
-            data += whole;
-            size -= whole;
-            continue;
-        }
-        std::size_t room = std::min(lineFileBlockSize - f.held, size);
-        std::memcpy(f.buffer.data() + f.held, data, room);
-        f.held += room;
-        data += room;
-        size -= room;
-        if (f.held == lineFileBlockSize) {
-            writeOut(f, f.buffer.data(), f.held);
-            f.held = 0;
-        }
+    if (f.held > 0) {
+        // The buffer's size is a multiple of the block: filled up, it holds whole blocks only.
+        std::size_t taken = std::min(size, f.buffer.size() - f.held);
+        std::memcpy(f.buffer.data() + f.held, data, taken);
+        f.held += taken;
+        data += taken;
+        size -= taken;
+        std::size_t whole = f.held - f.held % lineFileBlockSize;
+        writeOut(f, f.buffer.data(), whole);
+        std::memmove(f.buffer.data(), f.buffer.data() + whole, f.held - whole);
+        f.held -= whole;
+    }
+    if (size > 0) { // the buffer is empty here
+        std::size_t whole = size - size % lineFileBlockSize;
+        writeOut(f, data, whole);
+        std::memcpy(f.buffer.data(), data + whole, size - whole);
+        f.held = size - whole;
     }
 }
 
@@ -192,7 +197,7 @@ void openForWriting(LineFile &f, const LineFile *replacedFile) {
         ioResult = 105;
         return;
     }
-    f.buffer.resize(lineFileBlockSize);
+    f.buffer.resize(writeBufferSize);
     f.handle = handle;
     f.characterDevice = type == platform::fileTypeCharacter;
     f.state = LineFileState::writing;
