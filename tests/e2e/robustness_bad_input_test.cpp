@@ -10,6 +10,15 @@ namespace {
 
 constexpr int timeLimitSeconds = 120;
 
+// A Windows command line holds at most 32767 characters: a longer one cannot even start the
+// program there.
+bool fitsTheCommandLine(const Program &program, const std::vector<std::string> &arguments) {
+    std::size_t length = 0;
+    for (const std::string &a : arguments)
+        length += a.size() + 3;
+    return !program.emulated() || length < 32000;
+}
+
 // The lines of bytes as the programs read them, each ended by CR LF: a line ends at a CR and one
 // LF right after it; a ^Z ends the data. A pass over no line at all still yields one.
 std::string linesEndedByCrLf(const std::string &bytes) {
@@ -115,6 +124,8 @@ TEST(RobustnessBadInput, SplicerEndsWithAReportOrTheRightResult) {
     };
     for (const BadInputCase &c : cases) {
         SCOPED_TRACE(c.name);
+        if (!fitsTheCommandLine(splicerProgram(), c.arguments))
+            continue;
         TempDir dir;
         dir.write("app.ini", c.source);
         mkdir(dir.at("folder").c_str(), 0700);
@@ -175,6 +186,8 @@ TEST(RobustnessBadInput, ValpickEndsWithAReportOrItsLine) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        if (!fitsTheCommandLine(valpickProgram(), c.arguments))
+            continue;
         TempDir dir;
         dir.write("app.ini", c.file);
         mkdir(dir.at("folder").c_str(), 0700);

@@ -131,7 +131,7 @@ TEST(RobustnessFaults, SplicerLosesNoByteWhicheverCallFails) {
         GTEST_SKIP() << "this build cannot fail platform calls on demand";
     const SpliceRun runs[] = {
         {"replace the source", {"app.ini", "path", "Backup=1"}, ""},
-        {"text file into a new file", {"app.ini", "PATH", "@ins.txt", "/NEW=out.ini"}, "out.ini"},
+        {"text file into a new file", {"app.ini", "PATH", "@ins.txt", "/NEW=OUT.INI"}, "OUT.INI"},
         {"text file at a group's end", {"app.ini", "/LAST", "@ins.txt", "/INIGR=Main"}, ""},
     };
     for (const SpliceRun &spliceRun : runs) {

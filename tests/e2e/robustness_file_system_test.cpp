@@ -31,8 +31,11 @@ void expectFailureKeptSource(const RunResult &run, int number, const Files &befo
 
 // A small file system of its own, where the test may mount one: as root, in a mount namespace
 // of this test process alone, so that nothing shows outside and it vanishes with the process.
+// An emulated program cannot use it: Wine opens files in its server, outside that namespace.
 struct SmallFileSystem {
     explicit SmallFileSystem(std::size_t bytes) {
+        if (splicerProgram().emulated())
+            return;
         static const bool ownNamespace =
             unshare(CLONE_NEWNS) == 0 &&
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
@@ -54,7 +57,7 @@ struct SmallFileSystem {
 TEST(RobustnessFileSystem, FullDiskEndsWithTheReportAndKeepsTheSource) {
     SmallFileSystem small(256 * 1024);
     if (!small.mounted)
-        GTEST_SKIP() << "this process cannot mount a file system of its own";
+        GTEST_SKIP() << "no file system of this test's own for this program";
     small.dir.write("app.ini", bigSource);
     Files before = small.dir.snapshot();
     RunResult run = runIn(small.dir.path, splicerProgram(), growingRun);
@@ -91,7 +94,7 @@ TEST(RobustnessFileSystem, FileSizeLimitEndsWithTheReportAndKeepsTheSource) {
 TEST(RobustnessFileSystem, ReadOnlyFileSystemEndsWithTheReportAndKeepsTheSource) {
     SmallFileSystem small(256 * 1024);
     if (!small.mounted)
-        GTEST_SKIP() << "this process cannot mount a file system of its own";
+        GTEST_SKIP() << "no file system of this test's own for this program";
     small.dir.write("app.ini", "a=1\r\n");
     ASSERT_TRUE(small.makeReadOnly());
     Files before = small.dir.snapshot();
@@ -101,7 +104,8 @@ TEST(RobustnessFileSystem, ReadOnlyFileSystemEndsWithTheReportAndKeepsTheSource)
 }
 
 // Standard streams that a run starts without, or that cannot take a byte. The exit code still
-// carries the number; no file of the run receives what was meant for standard output.
+// carries the number; no file of the run receives what was meant for standard output. (A closed
+// descriptor is a POSIX notion: Wine hands an emulated program streams of its own.)
 TEST(RobustnessFileSystem, StandardStreamsClosedOrFull) {
     struct Case {
         const char *name;
@@ -156,15 +160,17 @@ TEST(RobustnessFileSystem, StandardStreamsClosedOrFull) {
          {}},
         {"SPLICER's report with standard input and output closed",
          true,
-         {"app.ini", "x", "@missing.txt", "/NEW=out.ini"},
+         {"app.ini", "x", "@missing.txt", "/NEW=OUT.INI"},
          true,
          true,
          "",
          2,
-         {{"out.ini", ""}}},
+         {{"OUT.INI", ""}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        if ((c.stdinClosed || c.stdoutClosed) && splicerProgram().emulated())
+            continue;
         TempDir dir;
         dir.write("app.ini", "[G]\r\nx=1\r\n");
         Files expected = dir.snapshot();
