@@ -39,8 +39,10 @@ bool applySwitch(SplicerOptions &options, const std::string &argument) {
         options.position = PositionMode::lastLine;
     else if (startsWith(s, "/NEW=")) {
         options.newFileGiven = true;
-        // Upper-cased where file names ignore case; as typed where case tells files apart.
-        options.outputPath = typedFileName(switchValue(argument, 5));
+        // Upper-cased where file names ignore case; as typed where case tells files apart. A
+        // file name is never shortened: a cut name could be another file, which the run would
+        // empty. One too long for the system fails when it is opened.
+        options.outputPath = typedFileName(std::string_view(argument).substr(5));
     } else if (startsWith(s, "/INIGR=")) {
         options.groupGiven = true;
         options.groupHeader = switchValue(s, 7);

@@ -119,6 +119,11 @@ TEST(RobustnessBadInput, SplicerEndsWithAReportOrTheRightResult) {
          {"app.ini", "a", "/NEW=" + tooLongName},
          206,
          plain},
+        {"a /NEW= path longer than a path may be",
+         plain,
+         {"app.ini", "a", "/NEW=" + tooLongPath + "out.ini"},
+         206,
+         plain},
         {"a directory as source", plain, {"folder", "a"}, 5, plain},
         {"a directory as /NEW= file", plain, {"app.ini", "a", "/NEW=folder"}, 5, plain},
     };
@@ -147,6 +152,26 @@ TEST(RobustnessBadInput, SplicerEndsWithAReportOrTheRightResult) {
         EXPECT_TRUE(sameBytes(after["app.ini"], c.result));
         EXPECT_TRUE(othersUnchanged(before, after, {"app.ini"}, {}));
     }
+}
+
+// A /NEW= name is taken whole, however long: the first 999 characters of this one name another
+// file, which the run must not empty.
+TEST(RobustnessBadInput, NewFileNameIsNeverShortened) {
+    if (splicerProgram().emulated())
+        GTEST_SKIP() << "a Windows path holds at most 259 characters";
+    std::string padding;
+    for (int i = 0; i < 495; ++i)
+        padding += "./";
+    const std::string longName = padding + "notes.txt.bak";
+    ASSERT_EQ((padding + "notes.txt").size(), 999u);
+    TempDir dir;
+    dir.write("app.ini", "a=1\r\n");
+    dir.write("notes.txt", "kept\r\n");
+    RunResult run = runIn(dir.path, splicerProgram(), {"app.ini", "a", "b=2", "/NEW=" + longName});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(dir.snapshot(), (Files{{"app.ini", "a=1\r\n"},
+                                     {"notes.txt", "kept\r\n"},
+                                     {"notes.txt.bak", "a=1\r\nb=2\r\n"}}));
 }
 
 TEST(RobustnessBadInput, ValpickEndsWithAReportOrItsLine) {

@@ -49,8 +49,14 @@ void checkSplicerOptions(const std::vector<std::string> &arguments) {
     if (options.groupGiven)
         FUZZ_CHECK(!options.groupHeader.empty() && options.groupHeader[0] == '[' &&
                    options.groupHeader.size() <= 1001 && !hasLowerCaseLetter(options.groupHeader));
-    if (options.newFileGiven)
-        FUZZ_CHECK(options.outputPath.size() <= 999);
+    if (options.newFileGiven) {
+        // The last /NEW= name, whole: a file name is never shortened.
+        std::string last;
+        for (const std::string &a : arguments)
+            if (toUpperAscii(std::string_view(a).substr(0, 5)) == "/NEW=")
+                last = a.substr(5);
+        FUZZ_CHECK(options.outputPath == last);
+    }
 }
 
 void checkValpickOptions(const std::vector<std::string> &arguments) {
