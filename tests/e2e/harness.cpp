@@ -256,6 +256,60 @@ const char *const valpickUsage =
     " /FULL : Return the full value, do NOT strip spaces at either end.\r\n"
     " TEXT  : Text to format output, the value will replace a #, or append if none.\r\n";
 
+HeldRun::HeldRun(const std::string &directory, const Program &program,
+                 const std::vector<std::string> &arguments) {
+    std::vector<std::string> words = program.launcher;
+    words.push_back(program.path);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv = pointersTo(words);
+
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    input = ends[1];
+    std::string outPath = io.at("stdout");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    pid_t child = -1;
+    if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+        pid = child;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[0]);
+}
+
+RunResult HeldRun::finish(const std::string &text) {
+    RunResult result;
+    if (input >= 0) {
+        std::signal(SIGPIPE, SIG_IGN);
+        if (write(input, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            ADD_FAILURE() << "cannot send standard input";
+        close(input);
+        input = -1;
+    }
+    if (pid > 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.output = io.read("stdout");
+    }
+    return result;
+}
+
+bool appears(const std::string &path) {
+    struct stat st;
+    for (int i = 0; i < 3000; ++i) {
+        if (lstat(path.c_str(), &st) == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 bool isRuntimeErrorReport(const std::string &output, int number) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%3d", number);

@@ -66,6 +66,27 @@ struct RunSettings {
 RunResult runWith(const std::string &directory, const Program &program,
                   const std::vector<std::string> &arguments, const RunSettings &settings);
 
+// A run of program whose standard input is a pipe that the test holds open: a SPLICER run that
+// reads its text from standard input ("@" alone) waits at its first edit, in the middle of its
+// pass and with its files open, until finish() sends the text.
+struct HeldRun {
+    HeldRun(const std::string &directory, const Program &program,
+            const std::vector<std::string> &arguments);
+    HeldRun(const HeldRun &) = delete;
+    HeldRun &operator=(const HeldRun &) = delete;
+    ~HeldRun() { finish(""); }
+
+    // Sends text as the whole standard input and waits for the end of the run.
+    RunResult finish(const std::string &text);
+
+    TempDir io;
+    int pid = -1;
+    int input = -1;
+};
+
+// Waits until path exists, for at most half a minute (an emulated program starts slowly).
+bool appears(const std::string &path);
+
 // The usage texts, byte for byte.
 extern const char *const splicerUsage;
 extern const char *const valpickUsage;

@@ -761,76 +761,6 @@ TEST(SplicerFiles, PlantedTemporaryFileRedirectsNothing) {
     }
 }
 
-// A run of the program whose standard input is a pipe that the test holds open: a run that
-// reads its text from standard input ("@" alone) waits at its first edit, in the middle of its
-// pass, until finish() sends the text.
-struct HeldRun {
-    HeldRun(const std::string &directory, const std::vector<std::string> &arguments) {
-        Program program = splicerProgram();
-        std::vector<std::string> words = program.launcher;
-        words.push_back(program.path);
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char *> argv;
-        for (auto &word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-
-        int ends[2];
-        if (pipe2(ends, O_CLOEXEC) != 0)
-            return;
-        input = ends[1];
-        std::string outPath = io.at("stdout");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(ends[0]);
-    }
-    HeldRun(const HeldRun &) = delete;
-    HeldRun &operator=(const HeldRun &) = delete;
-    ~HeldRun() { finish(""); }
-
-    // Sends text as the whole standard input and waits for the end of the run.
-    RunResult finish(const std::string &text) {
-        RunResult result;
-        if (input >= 0) {
-            std::signal(SIGPIPE, SIG_IGN);
-            if (write(input, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-                ADD_FAILURE() << "cannot send standard input";
-            close(input);
-            input = -1;
-        }
-        if (pid > 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            pid = -1;
-            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            result.output = io.read("stdout");
-        }
-        return result;
-    }
-
-    TempDir io;
-    pid_t pid = -1;
-    int input = -1;
-};
-
-// Waits until path exists, for at most half a minute (an emulated program starts slowly).
-bool appears(const std::string &path) {
-    struct stat st;
-    for (int i = 0; i < 3000; ++i) {
-        if (lstat(path.c_str(), &st) == 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 ino_t inodeOf(const std::string &path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -840,7 +770,7 @@ TEST(SplicerFiles, SecondRunInTheSameDirectoryFailsWhileTheFirstHoldsTheTemporar
     TempDir dir;
     dir.write("app.ini", crlf("a=1¶b¶"));
     dir.write("other.ini", crlf("b¶"));
-    HeldRun first(dir.path, {"app.ini", "a", "@"});
+    HeldRun first(dir.path, splicerProgram(), {"app.ini", "a", "@"});
     ASSERT_TRUE(appears(dir.at(temporaryName))) << "the first run creates the temporary file";
     // The temporary file appears at the opening; the first run then reads its lines and waits
     // for standard input at its first edit.
@@ -867,7 +797,7 @@ TEST(SplicerFiles, TemporaryFileIsPrivateFromItsCreation) {
     dir.write("app.ini", crlf("a=1¶"));
     chmod(dir.at("app.ini").c_str(), 0600);
     FileMask mask(0);
-    HeldRun run(dir.path, {"app.ini", "a", "@"});
+    HeldRun run(dir.path, splicerProgram(), {"app.ini", "a", "@"});
     ASSERT_TRUE(appears(dir.at(temporaryName)));
     EXPECT_EQ(permissionBits(dir.at(temporaryName)), 0600u);
     expectEnd(run.finish("p"), 0);
@@ -883,7 +813,7 @@ TEST(SplicerFiles, SourceThatIsASymbolicLink) {
     dir.write("sub/real.ini", crlf("a=1¶b¶"));
     ASSERT_EQ(symlink("sub/real.ini", dir.at("app.ini").c_str()), 0);
 
-    HeldRun run(dir.path, {"app.ini", "a", "@"});
+    HeldRun run(dir.path, splicerProgram(), {"app.ini", "a", "@"});
     ASSERT_TRUE(appears(dir.at("sub/" + temporaryName)))
         << "the temporary file lies beside the file that is edited";
     EXPECT_FALSE(dir.exists(temporaryName));
