@@ -60,7 +60,7 @@ TEST(ApplyEdit, EditsAtTheCursor) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        SplicerScratch dir;
+        ScratchDir dir;
         ioResult = 0;
         SplicerOptions options;
         options.replace = c.switches & repl;

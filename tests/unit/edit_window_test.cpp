@@ -7,7 +7,7 @@ namespace {
 
 // A pass state reading input and writing to the file "out".
 struct WindowFixture : ::testing::Test {
-    SplicerScratch dir;
+    ScratchDir dir;
     PassState state;
     void start(const std::string &input) {
         ioResult = 0;

@@ -1,4 +1,5 @@
 #include "foundation/line_file.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A scratch directory for one test.
-struct Scratch {
-    std::string path;
-    Scratch() {
-        char pattern[] = "/tmp/linefile.XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~Scratch() { std::system(("chmod -R u+w '" + path + "'; rm -rf '" + path + "'").c_str()); }
-    std::string at(const std::string &name) const { return path + "/" + name; }
-    void write(const std::string &name, const std::string &bytes) const {
-        std::ofstream(at(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string &name) const {
-        std::ifstream in(at(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-};
 
 std::vector<std::string> readAllLines(const std::string &path) {
     LineFile f;
@@ -80,7 +63,7 @@ TEST(LineFile, ReadsLinesAsTheyEnd) {
         {"CR LF across large blocks", bigBlock + "\r\nnext", {bigBlock, "next"}},
         {"only CR bytes", "\r\r\r", {"", "", ""}},
     };
-    Scratch dir;
+    ScratchDir dir;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ioResult = 0;
@@ -90,7 +73,7 @@ TEST(LineFile, ReadsLinesAsTheyEnd) {
 }
 
 TEST(LineFile, WritesExactBytes) {
-    Scratch dir;
+    ScratchDir dir;
     ioResult = 0;
     LineFile f;
     assignName(f, dir.at("out.txt"));
@@ -111,7 +94,7 @@ TEST(LineFile, WritesExactBytes) {
 }
 
 TEST(LineFile, ReportsMisuseAndSystemErrors) {
-    Scratch dir;
+    ScratchDir dir;
     dir.write("a.txt", "a\r\n");
     dir.write("b.txt", "b\r\n");
     dir.write("ro.txt", "r\r\n");
@@ -222,7 +205,7 @@ TEST(LineFile, ReportsMisuseAndSystemErrors) {
 }
 
 TEST(LineFile, SharingAllowsWriterBesideReader) {
-    Scratch dir;
+    ScratchDir dir;
     dir.write("a.txt", "a\r\n");
     ioResult = 0;
     LineFile reader, writer;
@@ -243,7 +226,7 @@ TEST(LineFile, SharingAllowsWriterBesideReader) {
 }
 
 TEST(LineFile, RenameMovesAndRenames) {
-    Scratch dir;
+    ScratchDir dir;
     dir.write("a.txt", "a");
     ioResult = 0;
     LineFile f;
@@ -274,7 +257,7 @@ void withStdoutTo(const std::string &out, const std::function<void()> &body) {
 
 TEST(LineFileDeathTest, FatalStopReportsAndKeepsWholeBlocks) {
     GTEST_FLAG_SET(death_test_style, "fast");
-    Scratch dir;
+    ScratchDir dir;
     EXPECT_EXIT(withStdoutTo(dir.at("stdout"),
                              [&] {
                                  startConsoleProgram();
@@ -297,7 +280,7 @@ TEST(LineFileDeathTest, FatalStopReportsAndKeepsWholeBlocks) {
 
 TEST(LineFileDeathTest, LargeNumbersExitWith255) {
     GTEST_FLAG_SET(death_test_style, "fast");
-    Scratch dir;
+    ScratchDir dir;
     EXPECT_EXIT(withStdoutTo(dir.at("stdout"),
                              [] {
                                  startConsoleProgram();
@@ -310,7 +293,7 @@ TEST(LineFileDeathTest, LargeNumbersExitWith255) {
 
 TEST(LineFileDeathTest, NormalEndLeavesSilentOutputUntouched) {
     GTEST_FLAG_SET(death_test_style, "fast");
-    Scratch dir;
+    ScratchDir dir;
     dir.write("stdout", "");
     EXPECT_EXIT(withStdoutTo(dir.at("stdout"),
                              [] {
@@ -327,7 +310,7 @@ TEST(LineFileDeathTest, FailedAllocationEndsWith203) {
                     "can see it fail; the plain test build checks this";
 #endif
     GTEST_FLAG_SET(death_test_style, "fast");
-    Scratch dir;
+    ScratchDir dir;
     EXPECT_EXIT(withStdoutTo(dir.at("stdout"),
                              [] {
                                  startConsoleProgram();

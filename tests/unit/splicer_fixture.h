@@ -1,30 +1,14 @@
-// A scratch directory and a pass state whose output goes to a file there.
+// Helpers for the tests of SPLICER's window, edit and pass.
 #pragma once
 
 #include "edit_window.h"
+#include "scratch_dir.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
-
-struct SplicerScratch {
-    std::string path;
-    SplicerScratch() {
-        char pattern[] = "/tmp/splicer-unit.XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~SplicerScratch() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string at(const std::string &name) const { return path + "/" + name; }
-    void write(const std::string &name, const std::string &bytes) const {
-        std::ofstream(at(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string &name) const {
-        std::ifstream in(at(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-};
 
 // "a¶b" with ¶ standing for CR LF.
 inline std::string crlfText(const std::string &text) {

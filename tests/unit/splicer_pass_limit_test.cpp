@@ -7,7 +7,7 @@
 namespace {
 
 // The output of one pass with the window limit forced to limit.
-std::string passOutput(SplicerScratch &dir, const std::vector<std::string> &arguments,
+std::string passOutput(ScratchDir &dir, const std::vector<std::string> &arguments,
                        std::int64_t limit) {
     bool usable = false;
     SplicerOptions options = sortSplicerArguments(arguments, usable);
@@ -27,7 +27,7 @@ std::string passOutput(SplicerScratch &dir, const std::vector<std::string> &argu
 }
 
 TEST(SplicerPass, OutputDoesNotDependOnWhenTheWindowFlushes) {
-    SplicerScratch dir;
+    ScratchDir dir;
     std::string source;
     for (int i = 0; i < 300; ++i)
         source += (i % 7 == 0 ? "[Grp]\r\n" : "") + std::string("key") + std::to_string(i) +
