@@ -155,6 +155,14 @@ int aboveStandardStreams(int fd) {
     return moved;
 }
 
+// Closes descriptor after a failed call and reports that call's errno.
+Handle failWithErrno(int descriptor) {
+    int err = errno;
+    ::close(descriptor);
+    setError(err);
+    return invalidHandle;
+}
+
 Handle failWith(int descriptor, unsigned number) {
     ::close(descriptor);
     setNumber(number);
@@ -169,10 +177,7 @@ Handle openForReading(const std::string &name, unsigned share) {
     }
     struct stat st;
     if (fstat(fd, &st) != 0) {
-        int err = errno;
-        ::close(fd);
-        setError(err);
-        return invalidHandle;
+        return failWithErrno(fd);
     }
     if (S_ISDIR(st.st_mode))
         return failWith(fd, 5);
@@ -212,10 +217,7 @@ Handle openForWriting(const std::string &name, unsigned share, Handle templateFi
     }
     struct stat st;
     if (fstat(fd, &st) != 0) {
-        int err = errno;
-        ::close(fd);
-        setError(err);
-        return invalidHandle;
+        return failWithErrno(fd);
     }
     if (!created && isReadOnly(st))
         return failWith(fd, 5);
@@ -231,10 +233,7 @@ Handle openForWriting(const std::string &name, unsigned share, Handle templateFi
             return failWith(fd, 32); // another run renamed it away meanwhile
     }
     if (S_ISREG(st.st_mode) && !created && ftruncate(fd, 0) != 0) {
-        int err = errno;
-        ::close(fd);
-        setError(err);
-        return invalidHandle;
+        return failWithErrno(fd);
     }
     if (replacing) {
         if (fchown(fd, model.st_uid, model.st_gid) != 0) {
