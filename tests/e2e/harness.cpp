@@ -21,20 +21,6 @@
 
 extern char **environ;
 
-std::string crlf(const std::string &text) {
-    std::string result;
-    const std::string mark = "\xC2\xB6"; // ¶
-    for (std::size_t i = 0; i < text.size();) {
-        if (text.compare(i, mark.size(), mark) == 0) {
-            result += "\r\n";
-            i += mark.size();
-        } else {
-            result += text[i++];
-        }
-    }
-    return result;
-}
-
 TempDir::TempDir() {
     const char *base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/e2e.XXXXXX";
@@ -76,9 +62,9 @@ bool TempDir::exists(const std::string &name) const {
     return lstat(at(name).c_str(), &st) == 0;
 }
 
-std::vector<std::string> TempDir::names() const {
+std::vector<std::string> namesIn(const std::string &directory) {
     std::vector<std::string> result;
-    if (DIR *dir = opendir(path.c_str())) {
+    if (DIR *dir = opendir(directory.c_str())) {
         while (dirent *entry = readdir(dir)) {
             std::string name = entry->d_name;
             if (name != "." && name != "..")
@@ -88,6 +74,10 @@ std::vector<std::string> TempDir::names() const {
     }
     std::sort(result.begin(), result.end());
     return result;
+}
+
+std::vector<std::string> TempDir::names() const {
+    return namesIn(path);
 }
 
 std::map<std::string, std::string> TempDir::snapshot() const {

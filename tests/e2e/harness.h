@@ -5,12 +5,11 @@
 //   PROGRAM_LAUNCHER                  words put in front of the program, split at blanks
 #pragma once
 
+#include "../support/crlf.h"
+
 #include <map>
 #include <string>
 #include <vector>
-
-// "a¶b¶" style fixtures: every ¶ in text becomes CR LF.
-std::string crlf(const std::string &text);
 
 struct RunResult {
     std::string output;    // standard output, bytes as written
@@ -36,6 +35,9 @@ struct TempDir {
     // Every name in the directory and below (a directory as "name/") with its bytes.
     std::map<std::string, std::string> snapshot() const;
 };
+
+// Names in directory, sorted ("." and ".." left out).
+std::vector<std::string> namesIn(const std::string &directory);
 
 struct Program {
     std::vector<std::string> launcher; // words in front of the program path

@@ -66,21 +66,6 @@ std::string visible(const std::string &bytes) {
            << around(actual) << "\n  expected: ..." << around(expected);
 }
 
-// Names in any directory, sorted ("." and ".." left out).
-std::vector<std::string> namesIn(const std::string &directory) {
-    std::vector<std::string> names;
-    if (DIR *dir = opendir(directory.c_str())) {
-        while (dirent *entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::vector<std::string> namesOf(const Files &files) {
     std::vector<std::string> names;
     for (const auto &[name, bytes] : files)

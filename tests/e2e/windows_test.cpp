@@ -49,21 +49,6 @@ RunResult runTyped(const std::string &directory, const Program &program, const s
                  {"/c", windowsPath(script.at("run.bat"))});
 }
 
-// Names in a directory, sorted.
-std::vector<std::string> namesIn(const std::string &directory) {
-    std::vector<std::string> names;
-    if (DIR *listing = opendir(directory.c_str())) {
-        while (dirent *entry = readdir(listing)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(listing);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool copyFile(const std::string &from, const std::string &to) {
     FILE *in = std::fopen(from.c_str(), "rb");
     if (in == nullptr)

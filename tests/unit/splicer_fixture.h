@@ -1,6 +1,7 @@
 // Helpers for the tests of SPLICER's window, edit and pass.
 #pragma once
 
+#include "../support/crlf.h"
 #include "edit_window.h"
 #include "scratch_dir.h"
 
@@ -9,21 +10,6 @@
 #include <iterator>
 #include <string>
 #include <unistd.h>
-
-// "a¶b" with ¶ standing for CR LF.
-inline std::string crlfText(const std::string &text) {
-    std::string result;
-    const std::string mark = "\xC2\xB6";
-    for (std::size_t i = 0; i < text.size();) {
-        if (text.compare(i, mark.size(), mark) == 0) {
-            result += "\r\n";
-            i += mark.size();
-        } else {
-            result += text[i++];
-        }
-    }
-    return result;
-}
 
 // The window's text with "|" at the cursor and ¶ for CR LF.
 inline std::string showWindow(const EditWindow &window) {
