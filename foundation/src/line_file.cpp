@@ -121,6 +121,7 @@ bool prepareOpen(LineFile &f) {
     f.dataEnded = false;
     f.console = f.name.empty();
     f.characterDevice = false;
+    f.durable = false;
     return true;
 }
 
@@ -200,6 +201,7 @@ void openForWriting(LineFile &f, const LineFile *replacedFile) {
     f.buffer.resize(writeBufferSize);
     f.handle = handle;
     f.characterDevice = type == platform::fileTypeCharacter;
+    f.durable = model != platform::invalidHandle;
     f.state = LineFileState::writing;
 }
 
@@ -278,8 +280,10 @@ void close(LineFile &f) {
         if (f.console)
             return;
         {
-            // The written file reaches stable storage before anyone relies on it.
-            unsigned failure = platform::flushFile(f.handle) ? 0 : platform::lastError();
+            // A replacement reaches stable storage before the file it replaces is erased.
+            unsigned failure = 0;
+            if (f.durable && !platform::flushFile(f.handle))
+                failure = platform::lastError();
             if (!platform::closeHandle(f.handle) && failure == 0)
                 failure = platform::lastError();
             if (failure != 0)

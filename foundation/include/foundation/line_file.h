@@ -21,6 +21,7 @@ struct LineFile {
     bool dataEnded = false;       // reading: an empty read or a ^Z ended the data; no more reads
     bool console = false;         // opened on a standard handle, which closing keeps open
     bool characterDevice = false; // writing: every write operation ends with the write-out
+    bool durable = false; // writing: a replacement, which reaches stable storage when closed
 };
 
 // Bytes move in blocks of this size; a run of whole blocks may leave in one system call.
@@ -42,8 +43,9 @@ void openForReading(LineFile &f, bool denyWriters = false);
 
 // Creates the file of f's name or empties it (standard output for the empty name), closing f
 // first if it is open. With replacedFile, an open file that the new one is to replace: the new
-// file takes its permission bits, is never reached through a link, and stays reserved against
-// other runs until it is renamed. Fails with 102, 105 or the system's number.
+// file takes its permission bits, is never reached through a link, stays reserved against other
+// runs until it is renamed, and reaches stable storage when it is closed. Fails with 102, 105 or
+// the system's number.
 void openForWriting(LineFile &f, const LineFile *replacedFile = nullptr);
 
 // The next line without its line end (CR, or CR LF), which is consumed. Fails with 104.
@@ -61,8 +63,8 @@ void writeText(LineFile &f, std::string_view text);
 // Writes the bytes of text, then CR LF.
 void writeLine(LineFile &f, std::string_view text);
 
-// Writes out what the buffer holds (to stable storage for a file) and closes f; a console file
-// keeps its standard handle and stays open. Fails with 103 when f is not open.
+// Writes out what the buffer holds (to stable storage for a replacement) and closes f; a console
+// file keeps its standard handle and stays open. Fails with 103 when f is not open.
 void close(LineFile &f);
 
 // Deletes the file of f's name, whatever f's state. Fails with 102 or the system's number.
