@@ -52,12 +52,13 @@ void findValue(ValpickOptions &options) {
     checkIo();
     bool inGroup = false;
     bool found = false;
+    std::string line; // one buffer for every line read
     while (!found) {
         bool ended = atEnd(iniFile);
         checkIo();
         if (ended)
             break;
-        std::string line = readLine(iniFile);
+        readLineInto(iniFile, line);
         checkIo();
         if (!inGroup) {
             inGroup = isHeader(line, options.group);
