@@ -8,17 +8,7 @@
 
 namespace {
 
-constexpr std::size_t maxSwitchValue = 999;
 constexpr int unrecognisedSwitch = 99;
-
-// The value of a prefix switch: the characters after the prefix, at most 999 of them.
-std::string switchValue(std::string_view argument, std::size_t prefixLength) {
-    return std::string(argument.substr(prefixLength, maxSwitchValue));
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
 
 // Applies one switch; returns false when it is not one of SPLICER's.
 bool applySwitch(SplicerOptions &options, const std::string &argument) {

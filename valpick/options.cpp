@@ -7,12 +7,6 @@
 
 namespace {
 
-constexpr std::size_t maxSwitchValue = 999;
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 // Applies one switch; any switch VALPICK does not know is ignored without a message.
 void applySwitch(ValpickOptions &options, const std::string &argument) {
     std::string s = toUpperAscii(argument);
@@ -21,7 +15,7 @@ void applySwitch(ValpickOptions &options, const std::string &argument) {
     else if (s == "/LINE")
         options.wholeLine = !options.wholeLine;
     else if (startsWith(s, "/DEF="))
-        options.value = s.substr(5, maxSwitchValue);
+        options.value = switchValue(s, 5);
 }
 
 // Stores positional argument a by its place among the positional arguments.

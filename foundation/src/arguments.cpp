@@ -117,3 +117,12 @@ void toUpperAsciiInto(std::string_view text, std::string &result) {
     result.resize(text.size());
     upperAsciiBytes(text.data(), result.data(), text.size());
 }
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string switchValue(std::string_view switchText, std::size_t prefixLength) {
+    constexpr std::size_t maxSwitchValue = 999;
+    return std::string(switchText.substr(prefixLength, maxSwitchValue));
+}

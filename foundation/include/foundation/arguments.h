@@ -34,3 +34,10 @@ std::string toUpperAscii(std::string_view text);
 
 // toUpperAscii of text into result, whose memory is reused; text must not overlap result.
 void toUpperAsciiInto(std::string_view text, std::string &result);
+
+// True when text begins with prefix: how a switch that ends in "=" is recognised.
+bool startsWith(std::string_view text, std::string_view prefix);
+
+// The value of a switch that ends in "=": the characters of switchText after its prefix of
+// prefixLength characters, at most 999 of them.
+std::string switchValue(std::string_view switchText, std::size_t prefixLength);
