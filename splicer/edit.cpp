@@ -37,7 +37,7 @@ void insertText(PassState &state, const SplicerOptions &options) {
     openForReading(state.textFile);
     checkIo();
     for (;;) {
-        state.currentLine = readLine(state.textFile);
+        readLineInto(state.textFile, state.currentLine);
         checkIo();
         bool end = atEnd(state.textFile);
         checkIo();

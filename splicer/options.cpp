@@ -89,12 +89,8 @@ SplicerOptions sortSplicerArguments(const std::vector<std::string> &arguments, b
 }
 
 SplicerOptions parseSplicerOptions() {
-    std::vector<std::string> arguments;
-    int count = argumentCount();
-    for (int i = 1; i <= count; ++i)
-        arguments.push_back(argumentAt(i));
     bool usable = false;
-    SplicerOptions options = sortSplicerArguments(arguments, usable);
+    SplicerOptions options = sortSplicerArguments(allArguments(), usable);
     if (!usable)
         printSplicerUsage();
     // The source is edited where it really lies, so a symbolic link stays a link, and the

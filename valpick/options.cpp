@@ -53,11 +53,7 @@ ValpickOptions sortValpickArguments(const std::vector<std::string> &arguments) {
 }
 
 ValpickOptions readValpickCommandLine() {
-    std::vector<std::string> arguments;
-    int count = argumentCount();
-    for (int i = 1; i <= count; ++i)
-        arguments.push_back(argumentAt(i));
-    ValpickOptions options = sortValpickArguments(arguments);
+    ValpickOptions options = sortValpickArguments(allArguments());
     if (options.positionalCount < valpickRequiredPositionals)
         printValpickUsage();
     return options;

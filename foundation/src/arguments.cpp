@@ -107,6 +107,14 @@ std::string argumentAt(int index) {
     return argumentIn(platform::commandLine(), index);
 }
 
+std::vector<std::string> allArguments() {
+    std::vector<std::string> arguments;
+    int count = argumentCount();
+    for (int i = 1; i <= count; ++i)
+        arguments.push_back(argumentAt(i));
+    return arguments;
+}
+
 std::string toUpperAscii(std::string_view text) {
     std::string result;
     toUpperAsciiInto(text, result);

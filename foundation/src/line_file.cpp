@@ -33,6 +33,11 @@ constexpr std::size_t writeBufferSize = 128 * lineFileBlockSize;
 
 int exitCode = 0;
 
+// A file name ends at its first zero byte.
+std::string_view nameUpToZero(std::string_view name) {
+    return name.substr(0, name.find('\0'));
+}
+
 void failWithSystemError() {
     ioResult = static_cast<int>(platform::lastError());
 }
@@ -148,7 +153,7 @@ NO_INLINE void outOfMemory() {
 } // namespace
 
 void assignName(LineFile &f, std::string_view name) {
-    f.name.assign(name.substr(0, name.find('\0')));
+    f.name.assign(nameUpToZero(name));
     f.state = LineFileState::closed;
     f.handle = platform::invalidHandle;
     f.taken = f.held = 0;
@@ -316,7 +321,7 @@ void renameFile(LineFile &f, std::string_view newName) {
         failWithSystemError();
         return;
     }
-    f.name.assign(newName.substr(0, newName.find('\0')));
+    f.name.assign(nameUpToZero(newName));
 }
 
 void startConsoleProgram() {
@@ -339,13 +344,11 @@ NO_INLINE void fatalIoError(int number) {
 NO_INLINE void endProgram() {
     exitCode = 0;
     if (consoleOutput.state == LineFileState::writing) {
-        int before = ioResult;
         ioResult = 0;
         close(consoleOutput);
         // Output that never arrived is a failure, not a normal end.
         if (ioResult != 0)
             fatalStop(ioResult, platform::codeOffset(CALLER_ADDRESS()));
-        ioResult = before;
     }
     platform::exitProcess(0);
 }

@@ -176,9 +176,8 @@ Handle openForReading(const std::string &name, unsigned share) {
         return invalidHandle;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0) {
+    if (fstat(fd, &st) != 0)
         return failWithErrno(fd);
-    }
     if (S_ISDIR(st.st_mode))
         return failWith(fd, 5);
     if (!sharingAllows(st, shareRead, share))
@@ -216,9 +215,8 @@ Handle openForWriting(const std::string &name, unsigned share, Handle templateFi
         return invalidHandle;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0) {
+    if (fstat(fd, &st) != 0)
         return failWithErrno(fd);
-    }
     if (!created && isReadOnly(st))
         return failWith(fd, 5);
     if (replacing && (!S_ISREG(st.st_mode) || st.st_nlink > 1))
@@ -232,26 +230,17 @@ Handle openForWriting(const std::string &name, unsigned share, Handle templateFi
         if (lstat(name.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
             return failWith(fd, 32); // another run renamed it away meanwhile
     }
-    if (S_ISREG(st.st_mode) && !created && ftruncate(fd, 0) != 0) {
+    if (S_ISREG(st.st_mode) && !created && ftruncate(fd, 0) != 0)
         return failWithErrno(fd);
-    }
     if (replacing) {
         if (fchown(fd, model.st_uid, model.st_gid) != 0) {
             // Only a privileged process may give a file away; the bits below still hold.
         }
-        if (fchmod(fd, mode) != 0) {
-            int err = errno;
-            ::close(fd);
-            setError(err);
-            return invalidHandle;
-        }
+        if (fchmod(fd, mode) != 0)
+            return failWithErrno(fd);
         int lock = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        if (lock < 0) {
-            int err = errno;
-            ::close(fd);
-            setError(err);
-            return invalidHandle;
-        }
+        if (lock < 0)
+            return failWithErrno(fd);
         reservations.push_back({name, lock});
     }
     openFiles.push_back({fd, st.st_dev, st.st_ino, shareWrite, share});

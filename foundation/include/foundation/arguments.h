@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One argument split from a command line and the position right after it.
 struct SplitResult {
@@ -28,6 +29,9 @@ int argumentCount();
 // Argument index of this process: 0 is the executable's full path, 1 to argumentCount() the
 // arguments (never empty, never holding a double quote), anything else the empty string.
 std::string argumentAt(int index);
+
+// Arguments 1 to argumentCount() of this process, in order.
+std::vector<std::string> allArguments();
 
 // text with the bytes "a" to "z" replaced by their capitals; every other byte unchanged.
 std::string toUpperAscii(std::string_view text);
