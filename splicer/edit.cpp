@@ -4,7 +4,7 @@ namespace {
 
 constexpr std::string_view lineEnd = "\r\n";
 
-std::int64_t lengthOf(const std::string &text) {
+std::int64_t lengthOf(std::string_view text) {
     return static_cast<std::int64_t>(text.size());
 }
 
@@ -37,15 +37,15 @@ void insertText(PassState &state, const SplicerOptions &options) {
     openForReading(state.textFile);
     checkIo();
     for (;;) {
-        readLineInto(state.textFile, state.currentLine);
+        readLineInto(state.textFile, state.textLine);
         checkIo();
         bool end = atEnd(state.textFile);
         checkIo();
         if (end)
             break;
-        insertLineAtCursor(state, state.currentLine);
+        insertLineAtCursor(state, state.textLine);
     }
-    insertAtCursor(state, state.currentLine);
+    insertAtCursor(state, state.textLine);
 }
 
 // Step 3: closes an insert: in line mode its line end and the held blank lines after it.

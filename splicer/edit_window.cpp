@@ -43,8 +43,7 @@ void ensureRoom(PassState &state, std::int64_t n) {
 void cursorToEnd(PassState &state) {
     EditWindow &w = state.window;
     w.finished.append(unfinishedText(w));
-    w.unfinishedBuffer.clear();
-    w.unfinishedStart = 0;
+    w.unfinishedStart = w.unfinishedBuffer.size(); // the buffer keeps showing currentLine
 }
 
 void advanceCursor(PassState &state, std::int64_t n) {
@@ -61,20 +60,17 @@ void deleteAtCursor(PassState &state, std::int64_t n) {
 }
 
 void readLineIntoWindow(PassState &state) {
-    readLineInto(state.inputFile, state.currentLine);
-    checkIo();
-    ensureRoom(state, static_cast<std::int64_t>(state.currentLine.size()) + 2);
-    const std::string &line = state.currentLine;
     EditWindow &w = state.window;
     std::string rest(unfinishedText(w)); // empty when the pass reads: it reads at a line's end
-    // The new text is written over the buffer in place; with room for all of it at once, a long
-    // line is copied once.
-    w.unfinishedBuffer.resize(line.size() + lineEnd.size() + rest.size());
-    char *text = w.unfinishedBuffer.data();
-    text = std::copy(line.begin(), line.end(), text);
-    text = std::copy(lineEnd.begin(), lineEnd.end(), text);
-    std::copy(rest.begin(), rest.end(), text);
+    // The line is read straight into the window's buffer, so that a long line is held once.
+    readLineInto(state.inputFile, w.unfinishedBuffer);
+    checkIo();
+    std::size_t length = w.unfinishedBuffer.size();
+    ensureRoom(state, static_cast<std::int64_t>(length + lineEnd.size()));
+    w.unfinishedBuffer.append(lineEnd);
+    w.unfinishedBuffer.append(rest);
     w.unfinishedStart = 0;
+    state.currentLine = std::string_view(w.unfinishedBuffer).substr(0, length);
 }
 
 void insertAtCursor(PassState &state, std::string_view s) {

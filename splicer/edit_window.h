@@ -23,10 +23,13 @@ struct PassState {
     LineFile inputFile;  // the source, read
     LineFile outputFile; // the result, written only by flushWindow
     LineFile textFile;   // the "@" file of the insert text
-    std::string currentLine;
+    std::string_view currentLine; // the line last read, in the window's buffer, until the next read
+    std::string textLine;         // a line of the "@" file, read for an insert
     std::string searchedLine; // a piece of the current line, upper-cased for the search
     int scopeState = 0;       // 0 in scope, 1 outside the wanted group, 2 finished
     int heldBlankLines = 0;   // blank lines taken out of the window in front of the current line
+    bool skipUnchangedLines = true; // whole lines that no edit touches pass at once (off: every
+                                    // line goes through the pass one by one)
     EditWindow window;
 };
 
@@ -57,8 +60,8 @@ void advanceCursor(PassState &state, std::int64_t n);
 // Removes n characters at the cursor (fewer when the window ends sooner); the cursor stays.
 void deleteAtCursor(PassState &state, std::int64_t n);
 
-// Reads the next line of inputFile into currentLine and puts it with CR LF at the cursor; the
-// cursor stays in front of it.
+// Reads the next line of inputFile and puts it with CR LF at the cursor (currentLine shows it);
+// the cursor stays in front of it.
 void readLineIntoWindow(PassState &state);
 
 // Puts s at the cursor, after making room, and moves the cursor past it.

@@ -1,6 +1,7 @@
 #include "pass.h"
 
 #include "edit.h"
+#include "unchanged_lines.h"
 #include "foundation/arguments.h"
 
 #include <algorithm>
@@ -34,10 +35,10 @@ void holdBlankLines(PassState &state) {
 
 // A line beginning with "[" enters or leaves the wanted group by comparing its start.
 void testGroupHeader(PassState &state, const SplicerOptions &options) {
-    const std::string &line = state.currentLine;
+    std::string_view line = state.currentLine;
     if (line.empty() || line[0] != '[')
         return;
-    std::string start = toUpperAscii(std::string_view(line).substr(0, options.groupHeader.size()));
+    std::string start = toUpperAscii(line.substr(0, options.groupHeader.size()));
     state.scopeState = start == options.groupHeader ? 0 : 1;
 }
 
@@ -166,6 +167,7 @@ void passOverLines(PassState &state, const SplicerOptions &options) {
         editLine(state, options, previousScope);
         previousScope = state.scopeState;
         cursorToEnd(state);
+        passUnchangedLines(state, options);
     } while (!inputAtEnd(state));
 
     close(state.inputFile);

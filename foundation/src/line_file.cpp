@@ -250,6 +250,20 @@ bool atEnd(LineFile &f) {
     return !fill(f);
 }
 
+std::string_view readAhead(LineFile &f) {
+    if (f.state != LineFileState::reading) {
+        ioResult = 104;
+        return {};
+    }
+    if (!fill(f))
+        return {};
+    return {f.buffer.data() + f.taken, f.held - f.taken};
+}
+
+void takeReadAhead(LineFile &f, std::size_t count) {
+    f.taken += std::min(count, f.held - f.taken);
+}
+
 void writeText(LineFile &f, std::string_view text) {
     if (!readyToWrite(f))
         return;

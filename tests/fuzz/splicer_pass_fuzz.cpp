@@ -1,6 +1,7 @@
 // A whole SPLICER pass over any file with any options, checked against what must hold whatever
-// the edit: when the window flushes never changes the output; without a hit the output is the
-// input's lines, each ended by CR LF; /LAST without TEXT removes nothing.
+// the edit: neither when the window flushes nor taking unchanged lines at once changes the
+// output; without a hit the output is the input's lines, each ended by CR LF; /LAST without TEXT
+// removes nothing.
 #include "edit_window.h"
 #include "foundation/arguments.h"
 #include "fuzz_support.h"
@@ -44,13 +45,16 @@ std::vector<std::string> commandLine(FuzzedDataProvider &input) {
     return arguments;
 }
 
-// The output of a pass with the window limit the options give, or with limit.
-std::string passOutput(const SplicerOptions &options, std::optional<std::int64_t> limit = {}) {
+// The output of a pass with the window limit the options give, or with limit; lineByLine passes
+// even the lines that no edit touches through the pass one at a time.
+std::string passOutput(const SplicerOptions &options, std::optional<std::int64_t> limit = {},
+                       bool lineByLine = false) {
     ioResult = 0;
     PassState state;
     openPassFiles(state, options);
     if (limit)
         state.window.limit = *limit;
+    state.skipUnchangedLines = !lineByLine;
     passOverLines(state, options);
     FUZZ_CHECK(ioResult == 0);
     return readBytes(options.outputPath);
@@ -88,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::string output = passOutput(options);
     FUZZ_CHECK(passOutput(options, tinyLimit) == output);
+    FUZZ_CHECK(passOutput(options, {}, true) == output);
 
     std::vector<std::string> lines = linesOf(source);
     std::string unchanged;

@@ -57,6 +57,14 @@ void readLineInto(LineFile &f, std::string &line);
 // True when no more line data can be read: the end of the data or a ^Z next. Fails with 104.
 bool atEnd(LineFile &f);
 
+// The bytes that f has read ahead of the next read, up to the end of the data (never a ^Z), so
+// that a reader may take many whole lines at once; refills the buffer first when all of it is
+// taken, as atEnd does. Empty at the end of the data. Fails with 104 when f is not reading.
+std::string_view readAhead(LineFile &f);
+
+// Takes the first count bytes of readAhead(f), as reading them would.
+void takeReadAhead(LineFile &f, std::size_t count);
+
 // Writes the bytes of text. Fails with 103 (not open) or 105 (reading) or the system's number.
 void writeText(LineFile &f, std::string_view text);
 
