@@ -1,7 +1,5 @@
 #include "unchanged_lines.h"
 
-#include "foundation/arguments.h"
-
 #include <algorithm>
 #include <string_view>
 
@@ -55,44 +53,90 @@ bool irregularAt(std::string_view text, std::size_t i, bool headers) {
     return headers && i + 2 < text.size() && text[i + 2] == '[';
 }
 
-// Index of the first CR in [from, to) that irregularAt, or none. text holds a byte after to - 1.
-std::size_t firstIrregular(std::string_view text, std::size_t from, std::size_t to, bool headers) {
-    // A branch-free test of the whole piece first (the compiler runs it on many bytes at once),
-    // over the indexes whose next two bytes exist; the exact place only when it finds something.
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-    std::size_t checked = std::min(to, text.size() - 2);
-    unsigned char header = headers ? 1 : 0;
-    unsigned char found = 0;
-    for (std::size_t i = from; i < checked; ++i)
-        found |= static_cast<unsigned char>(
-            (bytes[i] == '\r') & ((bytes[i + 1] != '\n') | (header & (bytes[i + 2] == '['))));
-    if (found == 0 && checked == to)
-        return none;
-    for (std::size_t i = from; i < to; ++i)
-        if (irregularAt(text, i, headers))
-            return i;
-    return none;
+// The search's view of a byte: upper-cased unless the search is case-sensitive.
+unsigned char searched(unsigned char c, bool caseSensitive) {
+    if (caseSensitive)
+        return c;
+    return static_cast<unsigned char>(c - (static_cast<unsigned char>(c - 'a') < 26) * 32);
 }
 
-// Index of the first occurrence of the search string that begins in [from, to) and ends before
-// end, or none. A string folded for the search goes into folded.
-std::size_t firstHit(std::string_view text, std::size_t from, std::size_t to, std::size_t end,
-                     const SplicerOptions &options, std::string &folded) {
+// True when the search string (upper-cased unless caseSensitive) begins at i and ends in text.
+bool hitAt(std::string_view text, std::size_t i, const std::string &needle, bool caseSensitive) {
+    if (i + needle.size() > text.size())
+        return false;
+    for (std::size_t k = 0; k < needle.size(); ++k)
+        if (searched(static_cast<unsigned char>(text[i + k]), caseSensitive) !=
+            static_cast<unsigned char>(needle[k]))
+            return false;
+    return true;
+}
+
+// A byte of the search string as a quick test: byte | caseBit == value | caseBit holds for every
+// byte that the search would take for it (for a letter without case-sensitivity, both cases).
+struct QuickByte {
+    unsigned char value = 0;
+    unsigned char caseBit = 0;
+};
+
+QuickByte quickByte(char c, bool caseSensitive) {
+    auto value = static_cast<unsigned char>(c);
+    bool letter = value >= 'A' && value <= 'Z';
+    unsigned char caseBit = !caseSensitive && letter ? 0x20 : 0;
+    return {static_cast<unsigned char>(value | caseBit), caseBit};
+}
+
+// A place in the lines ahead where the pass must look itself.
+struct Stop {
+    std::size_t at = none;
+    bool hit = false; // a hit begins at at; else the CR at at is irregular
+};
+
+// The first stop before end (text holds a byte after end - 1): a CR that irregularAt, or with
+// hits the start of a search hit that ends in text.
+Stop firstStop(std::string_view text, std::size_t end, const Stops &stops,
+               const SplicerOptions &options) {
     const std::string &needle = options.searchString;
-    std::string_view piece = text.substr(from, std::min(to + needle.size() - 1, end) - from);
-    std::size_t hit;
-    if (options.caseSensitive) {
-        hit = piece.find(needle);
-    } else {
-        toUpperAsciiInto(piece, folded);
-        hit = std::string_view(folded).find(needle);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    // Groups of bytes are first tested branch-free (the compiler runs the test on many bytes at
+    // once), looking at the CR's next two bytes and at the first and last byte of a hit; only a
+    // group where the test finds something is looked at byte by byte.
+    constexpr std::size_t group = 64;
+    std::size_t last = stops.hits ? needle.size() - 1 : 0;
+    std::size_t reach = std::max<std::size_t>(2, last); // bytes the test reads after a position
+    std::size_t tested = text.size() > reach ? std::min(end, text.size() - reach) : 0;
+    unsigned char hitMask = stops.hits ? 1 : 0;
+    unsigned char headerMask = stops.headers ? 1 : 0;
+    QuickByte first, final;
+    if (stops.hits) {
+        first = quickByte(needle.front(), options.caseSensitive);
+        final = quickByte(needle.back(), options.caseSensitive);
     }
-    return hit == none ? none : from + hit;
+    for (std::size_t i = 0; i < end;) {
+        if (i + group <= tested) {
+            unsigned char found = 0;
+            for (std::size_t j = i; j < i + group; ++j) {
+                found |= (bytes[j] == '\r') &
+                         ((bytes[j + 1] != '\n') | (headerMask & (bytes[j + 2] == '[')));
+                found |= hitMask & ((bytes[j] | first.caseBit) == first.value) &
+                         ((bytes[j + last] | final.caseBit) == final.value);
+            }
+            if (found == 0) {
+                i += group;
+                continue;
+            }
+        }
+        for (std::size_t stop = std::min(end, i + group); i < stop; ++i) {
+            if (bytes[i] == '\r') {
+                if (irregularAt(text, i, stops.headers))
+                    return {i, false};
+            } else if (stops.hits && (bytes[i] | first.caseBit) == first.value &&
+                       hitAt(text, i, needle, options.caseSensitive)) {
+                return {i, true};
+            }
+        }
+    }
+    return {};
 }
-
-// The first pieces are short, since a hit is often near; each further one is twice as long, so
-// that every byte is looked at about once.
-constexpr std::size_t firstPieceSize = 256;
 
 } // namespace
 
@@ -102,30 +146,21 @@ void passUnchangedLines(PassState &state, const SplicerOptions &options) {
         return;
     std::string_view ahead = readAhead(state.inputFile);
     checkIo();
-    // Lines are whole up to the last CR that has a byte after it (an LF, unless it is irregular).
     if (ahead.size() < 2 || (stops.headers && ahead[0] == '['))
         return;
-    std::size_t lastReturn = ahead.rfind('\r', ahead.size() - 2);
-    if (lastReturn == none)
-        return;
-    std::size_t end = lastReturn + 1;
-    std::size_t taken = lastReturn + 2;
-    std::size_t pieceSize = firstPieceSize;
-    for (std::size_t from = 0; from < end; from += pieceSize, pieceSize *= 2) {
-        std::size_t to = std::min(end, from + pieceSize);
-        std::size_t irregular = firstIrregular(ahead, from, to, stops.headers);
-        std::size_t hit = stops.hits ? firstHit(ahead, from, to, lastReturn, options,
-                                                state.searchedLine)
-                                     : none;
-        if (hit != none && (irregular == none || hit < irregular)) {
-            taken = lineStart(ahead, 0, hit);
-            break;
-        }
-        if (irregular != none) {
-            // A header's line begins after the CR LF; a lone CR ends a line the pass must read.
-            taken = ahead[irregular + 1] == '\n' ? irregular + 2 : lineStart(ahead, 0, irregular);
-            break;
-        }
+    // Every CR but a last byte is looked at; a hit in the last line, which is not yet whole,
+    // stops at that line's start like the end of what is whole.
+    Stop stop = firstStop(ahead, ahead.size() - 1, stops, options);
+    std::size_t taken;
+    if (stop.hit) {
+        taken = lineStart(ahead, 0, stop.at);
+    } else if (stop.at != none) {
+        // A header's line begins after the CR LF; a lone CR ends a line the pass must read.
+        taken = ahead[stop.at + 1] == '\n' ? stop.at + 2 : lineStart(ahead, 0, stop.at);
+    } else {
+        // Lines are whole up to the last CR that has a byte after it, which is an LF here.
+        std::size_t lastReturn = ahead.rfind('\r', ahead.size() - 2);
+        taken = lastReturn == none ? 0 : lastReturn + 2;
     }
     if (taken == 0)
         return;
