@@ -68,13 +68,19 @@ void foldPiece(FoldedLine &folded, std::string_view rest, std::size_t cursorAt, 
     folded.start = from;
 }
 
+// Position of the first occurrence of needle in text from position from on, or npos. A search
+// string of one character is looked for as that character, which is quicker.
+std::size_t findFrom(std::string_view text, std::string_view needle, std::size_t from) {
+    return needle.size() == 1 ? text.find(needle[0], from) : text.find(needle, from);
+}
+
 // Offset from the cursor of the first occurrence of needle (upper-cased) in rest upper-cased, or
 // npos. rest is the line's end from the cursor on, and folded holds a piece at or before it.
 std::size_t findFolded(FoldedLine &folded, std::string_view rest, const std::string &needle) {
     std::size_t cursorAt = folded.length - rest.size();
     for (;;) {
         std::size_t from = cursorAt > folded.start ? cursorAt - folded.start : 0;
-        std::size_t hit = folded.piece.find(needle, from);
+        std::size_t hit = findFrom(folded.piece, needle, from);
         if (hit != std::string::npos)
             return folded.start + hit - cursorAt;
         std::size_t end = folded.start + folded.piece.size();
@@ -98,7 +104,7 @@ void editSearchHits(PassState &state, const SplicerOptions &options) {
     for (;;) {
         std::string_view rest = restOfLine(state.window);
         std::size_t hit =
-            options.caseSensitive ? rest.find(needle) : findFolded(folded, rest, needle);
+            options.caseSensitive ? findFrom(rest, needle, 0) : findFolded(folded, rest, needle);
         if (hit == std::string::npos)
             return;
         applyEdit(state, options, static_cast<std::int64_t>(hit));

@@ -229,6 +229,10 @@ void readLineInto(LineFile &f, std::string &line) {
         const void *cr = std::memchr(start, carriageReturn, available);
         std::size_t length =
             cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - start) : available;
+        // A long line grows its room four-fold: each growth copies the line and touches fresh
+        // memory, which costs more than the room it leaves unused.
+        if (line.capacity() - line.size() < length)
+            line.reserve(std::max(4 * line.capacity(), line.size() + length));
         line.append(start, length);
         f.taken += length;
         if (cr)
