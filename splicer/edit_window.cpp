@@ -49,7 +49,8 @@ void cursorToEnd(PassState &state) {
 void advanceCursor(PassState &state, std::int64_t n) {
     EditWindow &w = state.window;
     std::int64_t count = std::clamp<std::int64_t>(n, 0, unfinishedLength(w));
-    w.finished.append(w.unfinishedBuffer, w.unfinishedStart, static_cast<std::size_t>(count));
+    w.finished.append(w.unfinishedBuffer.data() + w.unfinishedStart,
+                      static_cast<std::size_t>(count));
     w.unfinishedStart += static_cast<std::size_t>(count);
 }
 
