@@ -1,6 +1,8 @@
 #include "unchanged_lines.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -91,15 +93,27 @@ struct Stop {
     bool hit = false; // a hit begins at at; else the CR at at is irregular
 };
 
+// The stop at position i, if there is one there. text holds a byte after i.
+Stop stopAt(std::string_view text, std::size_t i, const Stops &stops,
+            const SplicerOptions &options) {
+    if (text[i] == '\r') {
+        if (irregularAt(text, i, stops.headers))
+            return {i, false};
+    } else if (stops.hits && hitAt(text, i, options.searchString, options.caseSensitive)) {
+        return {i, true};
+    }
+    return {};
+}
+
 // The first stop before end (text holds a byte after end - 1): a CR that irregularAt, or with
 // hits the start of a search hit that ends in text.
 Stop firstStop(std::string_view text, std::size_t end, const Stops &stops,
                const SplicerOptions &options) {
     const std::string &needle = options.searchString;
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-    // Groups of bytes are first tested branch-free (the compiler runs the test on many bytes at
-    // once), looking at the CR's next two bytes and at the first and last byte of a hit; only a
-    // group where the test finds something is looked at byte by byte.
+    // A group of positions is first tested branch-free (the compiler runs the test on many bytes
+    // at once): the CR's next two bytes, and the first and last byte of a hit. Its flags are then
+    // looked at eight at a time, and only a flagged position is looked at closely.
     constexpr std::size_t group = 64;
     std::size_t last = stops.hits ? needle.size() - 1 : 0;
     std::size_t reach = std::max<std::size_t>(2, last); // bytes the test reads after a position
@@ -111,29 +125,34 @@ Stop firstStop(std::string_view text, std::size_t end, const Stops &stops,
         first = quickByte(needle.front(), options.caseSensitive);
         final = quickByte(needle.back(), options.caseSensitive);
     }
-    for (std::size_t i = 0; i < end;) {
-        if (i + group <= tested) {
-            unsigned char found = 0;
-            for (std::size_t j = i; j < i + group; ++j) {
-                found |= (bytes[j] == '\r') &
-                         ((bytes[j + 1] != '\n') | (headerMask & (bytes[j + 2] == '[')));
-                found |= hitMask & ((bytes[j] | first.caseBit) == first.value) &
-                         ((bytes[j + last] | final.caseBit) == final.value);
-            }
-            if (found == 0) {
-                i += group;
+    std::size_t i = 0;
+    for (; i + group <= tested; i += group) {
+        unsigned char flags[group];
+        for (std::size_t k = 0; k < group; ++k) {
+            const unsigned char *at = bytes + i + k;
+            flags[k] = static_cast<unsigned char>(
+                ((at[0] == '\r') & ((at[1] != '\n') | (headerMask & (at[2] == '[')))) |
+                (hitMask & ((at[0] | first.caseBit) == first.value) &
+                 ((at[last] | final.caseBit) == final.value)));
+        }
+        for (std::size_t k = 0; k < group; k += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, flags + k, sizeof eight);
+            if (eight == 0)
                 continue;
+            for (std::size_t flagged = k; flagged < k + 8; ++flagged) {
+                if (flags[flagged] == 0)
+                    continue;
+                Stop stop = stopAt(text, i + flagged, stops, options);
+                if (stop.at != none)
+                    return stop;
             }
         }
-        for (std::size_t stop = std::min(end, i + group); i < stop; ++i) {
-            if (bytes[i] == '\r') {
-                if (irregularAt(text, i, stops.headers))
-                    return {i, false};
-            } else if (stops.hits && (bytes[i] | first.caseBit) == first.value &&
-                       hitAt(text, i, needle, options.caseSensitive)) {
-                return {i, true};
-            }
-        }
+    }
+    for (; i < end; ++i) {
+        Stop stop = stopAt(text, i, stops, options);
+        if (stop.at != none)
+            return stop;
     }
     return {};
 }
