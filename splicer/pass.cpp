@@ -166,7 +166,9 @@ void passOverLines(PassState &state, const SplicerOptions &options) {
     int previousScope = -1;
     do {
         readLineIntoWindow(state);
-        if (options.position == PositionMode::lastLine)
+        // Only the header that ends a group can make held blank lines matter: without a group
+        // they would go back right away, in front of the same line.
+        if (options.position == PositionMode::lastLine && options.groupGiven)
             holdBlankLines(state);
         if (options.groupGiven && state.scopeState != 2)
             testGroupHeader(state, options);

@@ -30,9 +30,17 @@ bool stopsFor(const PassState &state, const SplicerOptions &options, Stops &stop
     case 1: // outside the wanted group: only a header can change that
         return true;
     default:
-        stops.hits = true;
-        return options.position == PositionMode::searchHit &&
-               searchableAcrossLines(options.searchString);
+        switch (options.position) {
+        case PositionMode::searchHit:
+            stops.hits = true;
+            return searchableAcrossLines(options.searchString);
+        case PositionMode::lastLine:
+            // Without a group the edit comes after the last line: every line before passes.
+            // In a group, blank lines in front of the header that ends it are held back.
+            return !options.groupGiven;
+        default:
+            return false; // the first line of the file or group is edited
+        }
     }
 }
 
