@@ -65,6 +65,15 @@ bool fill(LineFile &f) {
     return f.held > 0;
 }
 
+// The room for a line that outgrows room. Each growth copies the line into fresh memory, which
+// costs far more than room that is never touched (it takes no memory): a long line grows its
+// room sixteen-fold up to 16 MiB, and only then by doubling, so that no line reserves much more
+// than twice its length.
+std::size_t grownRoom(std::size_t room) {
+    constexpr std::size_t sixteenFoldUpTo = 16 * 1024 * 1024;
+    return room < sixteenFoldUpTo ? 16 * room : 2 * room;
+}
+
 // Writing: one system call for size bytes; a failure drops them.
 void writeOut(LineFile &f, const char *data, std::size_t size) {
     if (size > 0 && !platform::writeFile(f.handle, data, size))
@@ -229,10 +238,8 @@ void readLineInto(LineFile &f, std::string &line) {
         const void *cr = std::memchr(start, carriageReturn, available);
         std::size_t length =
             cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - start) : available;
-        // A long line grows its room four-fold: each growth copies the line and touches fresh
-        // memory, which costs more than the room it leaves unused.
         if (line.capacity() - line.size() < length)
-            line.reserve(std::max(4 * line.capacity(), line.size() + length));
+            line.reserve(std::max(grownRoom(line.capacity()), line.size() + length));
         line.append(start, length);
         f.taken += length;
         if (cr)
