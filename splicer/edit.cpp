@@ -34,7 +34,9 @@ void insertText(PassState &state, const SplicerOptions &options) {
         insertAtCursor(state, options.text);
         return;
     }
-    openForReading(state.textFile);
+    // Writers are kept out: the text file must not be the output that this run is writing,
+    // which would grow as fast as it is read and never end.
+    openForReading(state.textFile, true);
     checkIo();
     for (;;) {
         readLineInto(state.textFile, state.textLine);
