@@ -65,13 +65,12 @@ bool fill(LineFile &f) {
     return f.held > 0;
 }
 
-// The room for a line that outgrows room. Each growth copies the line into fresh memory, which
-// costs far more than room that is never touched (it takes no memory): a long line grows its
-// room sixteen-fold up to 16 MiB, and only then by doubling, so that no line reserves much more
-// than twice its length.
-std::size_t grownRoom(std::size_t room) {
-    constexpr std::size_t sixteenFoldUpTo = 16 * 1024 * 1024;
-    return room < sixteenFoldUpTo ? 16 * room : 2 * room;
+// The room for a line that needs more than room. Each growth copies the line into fresh memory,
+// which costs far more than room that is never touched: a long line's room grows sixteen-fold,
+// but never beyond 16 MiB or twice what the line needs, whichever is more.
+std::size_t grownRoom(std::size_t room, std::size_t needed) {
+    constexpr std::size_t generousUpTo = 16 * 1024 * 1024;
+    return std::max(needed, std::min(16 * room, std::max(generousUpTo, 2 * needed)));
 }
 
 // Writing: one system call for size bytes; a failure drops them.
@@ -239,7 +238,7 @@ void readLineInto(LineFile &f, std::string &line) {
         std::size_t length =
             cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - start) : available;
         if (line.capacity() - line.size() < length)
-            line.reserve(std::max(grownRoom(line.capacity()), line.size() + length));
+            line.reserve(grownRoom(line.capacity(), line.size() + length));
         line.append(start, length);
         f.taken += length;
         if (cr)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -69,6 +70,31 @@ TEST(LineFile, ReadsLinesAsTheyEnd) {
         ioResult = 0;
         dir.write("in.txt", c.bytes);
         EXPECT_EQ(readAllLines(dir.at("in.txt")), c.lines);
+    }
+}
+
+// A long line is read whole, and the room reserved for it stays within 16 MiB or twice its
+// length, whichever is more, as it grows one read block at a time.
+TEST(LineFile, LongLineReservesBoundedRoom) {
+    constexpr std::size_t mib = 1024 * 1024;
+    ScratchDir dir;
+    for (std::size_t length : {70'000 * std::size_t{1}, 11 * mib / 10, 33 * mib / 2}) {
+        SCOPED_TRACE(length);
+        ioResult = 0;
+        dir.write("in.txt", "short\r\n" + std::string(length, 'L') + "\r\nnext");
+        LineFile f;
+        assignName(f, dir.at("in.txt"));
+        openForReading(f);
+        std::string line;
+        readLineInto(f, line);
+        readLineInto(f, line);
+        EXPECT_EQ(line.size(), length);
+        EXPECT_EQ(line.find_first_not_of('L'), std::string::npos);
+        EXPECT_LE(line.capacity(), std::max(16 * mib, 2 * length));
+        readLineInto(f, line);
+        EXPECT_EQ(line, "next");
+        EXPECT_EQ(ioResult, 0);
+        close(f);
     }
 }
 

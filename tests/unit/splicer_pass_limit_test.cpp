@@ -90,7 +90,7 @@ TEST(SplicerPass, UnchangedLinesTakenAtOnceGiveTheOutputOfSingleLines) {
         blockEdgeSource(),
         blockEdgeSource().substr(0, 4 * 64 * 1024 + 3), // ends in the middle of a line
         "a\rb\r\n\rpath\r",                           // lone CRs only
-        "path\r\n" + std::string(254, 'f') + "path\r\nk\r\n", // a hit cut by the first 256 bytes
+        "path\r\n" + std::string(62, 'f') + "path\r\nk\r\n", // a hit across a 64-byte group's end
         "",
     };
     const std::vector<std::vector<std::string>> runs = {
