@@ -1,5 +1,7 @@
 #include "unchanged_lines.h"
 
+#include "foundation/arguments.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -25,9 +27,8 @@ bool searchableAcrossLines(const std::string &needle) {
 bool stopsFor(const PassState &state, const SplicerOptions &options, Stops &stops) {
     stops.headers = options.groupGiven && state.scopeState != 2;
     switch (state.scopeState) {
-    case 2: // finished: nothing is edited any more
-        return true;
     case 1: // outside the wanted group: only a header can change that
+    case 2: // finished: nothing is edited any more
         return true;
     default:
         switch (options.position) {
@@ -44,13 +45,13 @@ bool stopsFor(const PassState &state, const SplicerOptions &options, Stops &stop
     }
 }
 
-// Start of the line that holds position at, not before from: the position after the CR LF that
-// last comes before it.
-std::size_t lineStart(std::string_view text, std::size_t from, std::size_t at) {
-    for (std::size_t i = at; i > from; --i)
+// Start of the line that holds position at: the position after the CR LF that last comes
+// before it, or 0.
+std::size_t lineStart(std::string_view text, std::size_t at) {
+    for (std::size_t i = at; i > 0; --i)
         if (text[i - 1] == '\r')
             return i + 1;
-    return from;
+    return 0;
 }
 
 // True when the CR at i ends a line that the pass must look at: no LF follows it, or with
@@ -63,21 +64,15 @@ bool irregularAt(std::string_view text, std::size_t i, bool headers) {
     return headers && i + 2 < text.size() && text[i + 2] == '[';
 }
 
-// The search's view of a byte: upper-cased unless the search is case-sensitive.
-unsigned char searched(unsigned char c, bool caseSensitive) {
-    if (caseSensitive)
-        return c;
-    return static_cast<unsigned char>(c - (static_cast<unsigned char>(c - 'a') < 26) * 32);
-}
-
 // True when the search string (upper-cased unless caseSensitive) begins at i and ends in text.
 bool hitAt(std::string_view text, std::size_t i, const std::string &needle, bool caseSensitive) {
     if (i + needle.size() > text.size())
         return false;
-    for (std::size_t k = 0; k < needle.size(); ++k)
-        if (searched(static_cast<unsigned char>(text[i + k]), caseSensitive) !=
-            static_cast<unsigned char>(needle[k]))
+    for (std::size_t k = 0; k < needle.size(); ++k) {
+        char byte = text[i + k];
+        if ((caseSensitive ? byte : toUpperAsciiByte(byte)) != needle[k])
             return false;
+    }
     return true;
 }
 
@@ -180,10 +175,10 @@ void passUnchangedLines(PassState &state, const SplicerOptions &options) {
     Stop stop = firstStop(ahead, ahead.size() - 1, stops, options);
     std::size_t taken;
     if (stop.hit) {
-        taken = lineStart(ahead, 0, stop.at);
+        taken = lineStart(ahead, stop.at);
     } else if (stop.at != none) {
         // A header's line begins after the CR LF; a lone CR ends a line the pass must read.
-        taken = ahead[stop.at + 1] == '\n' ? stop.at + 2 : lineStart(ahead, 0, stop.at);
+        taken = ahead[stop.at + 1] == '\n' ? stop.at + 2 : lineStart(ahead, stop.at);
     } else {
         // Lines are whole up to the last CR that has a byte after it, which is an LF here.
         std::size_t lastReturn = ahead.rfind('\r', ahead.size() - 2);

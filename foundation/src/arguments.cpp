@@ -35,10 +35,8 @@ void upperAsciiBytes(const char *in, char *out, std::size_t size) {
         word ^= lowerCase >> 2;
         std::memcpy(out + i, &word, 8);
     }
-    for (; i < size; ++i) {
-        char byte = in[i];
-        out[i] = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - ('a' - 'A')) : byte;
-    }
+    for (; i < size; ++i)
+        out[i] = toUpperAsciiByte(in[i]);
 }
 
 } // namespace

@@ -39,6 +39,11 @@ std::string toUpperAscii(std::string_view text);
 // toUpperAscii of text into result, whose memory is reused; text must not overlap result.
 void toUpperAsciiInto(std::string_view text, std::string &result);
 
+// One byte as toUpperAscii gives it: "a" to "z" upper-cased, every other byte unchanged.
+inline char toUpperAsciiByte(char byte) {
+    return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - ('a' - 'A')) : byte;
+}
+
 // True when text begins with prefix: how a switch that ends in "=" is recognised.
 bool startsWith(std::string_view text, std::string_view prefix);
 
