@@ -253,11 +253,8 @@ void readLineInto(LineFile &f, std::string &line) {
 }
 
 bool atEnd(LineFile &f) {
-    if (f.state != LineFileState::reading) {
-        ioResult = 104;
-        return true;
-    }
-    return !fill(f);
+    // Nothing read ahead after a refill is the end of the data (or a ^Z next).
+    return readAhead(f).empty();
 }
 
 std::string_view readAhead(LineFile &f) {

@@ -59,7 +59,7 @@ bool atEnd(LineFile &f);
 
 // The bytes that f has read ahead of the next read, up to the end of the data (never a ^Z), so
 // that a reader may take many whole lines at once; refills the buffer first when all of it is
-// taken, as atEnd does. Empty at the end of the data. Fails with 104 when f is not reading.
+// taken. Empty exactly when atEnd(f). Fails with 104 when f is not reading.
 std::string_view readAhead(LineFile &f);
 
 // Takes the first count bytes of readAhead(f), as reading them would.
